@@ -67,7 +67,8 @@ public:
 
 private:
     friend class TComponentBuilder;
-    explicit TPinBuilder(TSchPin* pin) : FPin(pin) {}
+    TPinBuilder(THost& host, TSchPin* pin) : FHost(&host), FPin(pin) {}
+    THost* FHost;
     TSchPin* FPin;
 };
 
@@ -103,9 +104,11 @@ public:
 
 private:
     friend class TSchematicBuilder;
-    TComponentBuilder(THost& host, TSchSymbol* symbol) : FHost(&host), FSymbol(symbol) {}
+    TComponentBuilder(THost& host, std::shared_ptr<TSchSymbol> symbol)
+        : FHost(&host), FSymbol(symbol.get()), FSymbolRef(std::move(symbol)) {}
     THost* FHost;
     TSchSymbol* FSymbol;
+    std::shared_ptr<TSchSymbol> FSymbolRef;
     std::vector<std::unique_ptr<TPinBuilder>> FPins;
 };
 
@@ -164,7 +167,8 @@ public:
 private:
     friend class TFootprintBuilder;
     friend class TBoardBuilder;
-    TPadBuilder(TBoard* board, TPad* pad) : FBoard(board), FPad(pad) {}
+    TPadBuilder(THost& host, TBoard* board, TPad* pad) : FHost(&host), FBoard(board), FPad(pad) {}
+    THost* FHost;
     TBoard* FBoard;
     TPad* FPad;
 };
@@ -187,7 +191,9 @@ public:
 
 private:
     friend class TBoardBuilder;
-    TFootprintBuilder(TBoard* board, TPcbComponent* component) : FBoard(board), FComponent(component) {}
+    TFootprintBuilder(THost& host, TBoard* board, TPcbComponent* component)
+        : FHost(&host), FBoard(board), FComponent(component) {}
+    THost* FHost;
     TBoard* FBoard;
     TPcbComponent* FComponent;
     std::vector<std::unique_ptr<TPadBuilder>> FPads;

@@ -3,7 +3,13 @@
 // (Builder.h); a file loader fills the same model directly.
 #pragma once
 
+#include "pcbhost/model/Board.h"
 #include "pcbhost/model/Builder.h"
+#include "pcbhost/model/Design.h"
+#include "pcbhost/model/Devices.h"
+#include "pcbhost/model/Framework.h"
+#include "pcbhost/model/Schematic.h"
+#include "pcbhost/model/ScriptedUI.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,31 +18,6 @@
 #include <vector>
 
 namespace pcbhost {
-
-class TClient;
-class TWorkspace;
-class TPcbServer;
-class TSchServer;
-class TScriptedUI;
-class TExtension;
-class TDeviceManager;
-
-// One line of the messages panel, with every field the module passed.
-struct TMessageLine {
-    std::string MessageClass;
-    std::string Text;
-    std::string Source;
-    std::string DocumentName;
-    std::string CrossProbeProcess;
-    std::string CrossProbeParameters;
-    std::int32_t ImageIndex = 0;
-};
-
-// A text sent to the non-interactive message sink (ShowMessageWithoutUI).
-struct TSinkMessage {
-    std::string Text;
-    std::string Caption;
-};
 
 struct THostSettings {
     // Where option storage keeps one JSON file per module. Empty: $XDG_CONFIG_HOME/pcbhost/,
@@ -47,7 +28,7 @@ struct THostSettings {
 };
 
 // Opens a document the model does not hold yet (e.g. the KiCad loader); returns false when the
-// path cannot be loaded. Called by OpenDocument and by the workspace for unknown paths.
+// path cannot be loaded. Called by the client's OpenDocument and by OpenView for unknown paths.
 using TDocumentLoader = std::function<bool(THost& host, const std::string& kind, const std::string& path)>;
 
 class THost {
@@ -86,6 +67,11 @@ public:
     const std::vector<TMessageLine>& Messages() const;
     const std::vector<TSinkMessage>& SinkMessages() const;
 
+    // Adds a document filled without the builders (a file loader) to a project (the
+    // free-documents project for documents outside any project) and to its editor's server.
+    TDocument& AddBoardDocument(TProject& project, TBoard& board);
+    TDocument& AddSchematicDocument(TProject& project, TSchDocument& sheet);
+
     TExtension& AddExtension(const std::string& name, std::int32_t state);
     // Installs an FPGA device manager; until then the client offers none.
     TDeviceManager& InstallDeviceManager();
@@ -93,9 +79,23 @@ public:
     void SetDocumentLoader(TDocumentLoader loader);
 
 private:
+    friend class TProjectBuilder;
+    friend class TSchematicBuilder;
+    friend class TComponentBuilder;
+    friend class TPinBuilder;
+    friend class TBoardBuilder;
+    // Shared by the builders.
+    TSchematicBuilder& NewSchematic(TProject& project, const std::string& path, bool library,
+                                    std::vector<std::unique_ptr<TSchematicBuilder>>& owner);
+    TBoardBuilder& NewBoard(TProject& project, const std::string& path,
+                            std::vector<std::unique_ptr<TBoardBuilder>>& owner);
+    // A fresh uuid-like id, deterministic within one host.
+    std::string NewId();
+    // Schematic data of a document changed: its project's compiled design is out of date.
+    void SchematicChanged(const std::string& path);
+
     struct TImpl;
     std::unique_ptr<TImpl> FImpl;
-    friend class TClient;
 };
 
 } // namespace pcbhost

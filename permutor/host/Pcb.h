@@ -49,7 +49,9 @@ enum TV6_Layer : std::int32_t {
     eV6_LayerCount = 76,
 };
 
-inline constexpr bool Layer_IsCopper(std::int32_t l) { return l >= eV6_TopLayer && l <= eV6_BottomLayer; }
+inline constexpr bool Layer_IsCopper(std::int32_t l) {
+    return l >= eV6_TopLayer && l <= eV6_BottomLayer;
+}
 
 // A set of layers.
 class TLayerSet {
@@ -332,6 +334,8 @@ public:
     virtual double PrimPrimDistance(IPCB_Primitive* a, IPCB_Primitive* b) = 0;
 
     virtual void AddNet(IPCB_Net* net) = 0;
+    // Takes a net off the board; its primitives are left without a net.
+    virtual void RemoveNet(IPCB_Net* net) = 0;
     virtual void AddPrimitive(IPCB_Primitive* primitive) = 0;
     virtual void RemoveObject(IPCB_Primitive* primitive) = 0;
     virtual void RedrawView() = 0;

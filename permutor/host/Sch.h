@@ -12,8 +12,11 @@ namespace permutor::host {
 // Schematic object kinds, in the host's numbering.
 enum TSchObjectId : std::int32_t {
     eSchPin = 2,
-    eSchSheet = 31,
+    eSchPort = 18,
+    eSchNetLabel = 25,
     eSchComponent = 26,
+    eSchSheet = 31,
+    eSchParameter = 41,
 };
 
 class ISch_Object : public IUnknown {
