@@ -1,0 +1,182 @@
+#include "pcbhost/project/KicadProject.h"
+
+#include "pcbhost/kicad/FileIO.h"
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+namespace pcbhost::kicad {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Normal(const std::string& path) { return fs::absolute(fs::path(path)).lexically_normal().string(); }
+
+bool HasExtension(const std::string& path, const char* extension) { return fs::path(path).extension() == extension; }
+
+TSwapOptions ReadSidecar(const std::string& path, bool& exists) {
+    TSwapOptions options;
+    exists = fs::exists(path);
+    if (!exists)
+        return options;
+    const std::string text = sexpr::readFile(path);
+    nlohmann::json j;
+    try {
+        j = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::parse_error& e) {
+        // Turn the byte offset into a line and column.
+        std::size_t line = 1, column = 1;
+        for (std::size_t i = 0; i + 1 < e.byte && i < text.size(); ++i, ++column)
+            if (text[i] == '\n')
+                ++line, column = 0;
+        throw std::runtime_error(sexpr::formatLocated(path, std::uint32_t(line), std::uint32_t(column),
+                                                      "expected a JSON object of swap options"));
+    }
+    if (!j.is_object())
+        throw std::runtime_error(path + ": expected a JSON object of swap options");
+    auto flag = [&](const char* key, bool& out) {
+        if (!j.contains(key))
+            return;
+        if (!j[key].is_boolean())
+            throw std::runtime_error(path + ": \"" + key + "\" must be true or false");
+        out = j[key].get<bool>();
+    };
+    flag("allow_pin_changes", options.AllowPinChanges);
+    flag("allow_net_label_changes", options.AllowNetLabelChanges);
+    return options;
+}
+
+} // namespace
+
+std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::string& pathIn) {
+    const std::string path = Normal(pathIn);
+    if (!fs::exists(path))
+        throw std::runtime_error(pathIn + ": no such file");
+    std::unique_ptr<TKicadProject> p(new TKicadProject());
+    p->FHost = &host;
+
+    const fs::path base = fs::path(path).replace_extension();
+    std::string pro = HasExtension(path, ".kicad_pro") ? path : base.string() + ".kicad_pro";
+    if (!HasExtension(path, ".kicad_pro") && !fs::exists(pro)) {
+        // A board or sheet with another name (a variant, a copy) belongs to the folder's project
+        // when the folder holds exactly one.
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path()))
+            if (entry.path().extension() == ".kicad_pro")
+                found.push_back(entry.path().string());
+        if (found.size() == 1)
+            pro = found.front();
+    }
+    if (!HasExtension(path, ".kicad_pro") && !HasExtension(path, ".kicad_pcb") && !HasExtension(path, ".kicad_sch"))
+        throw std::runtime_error(pathIn + ": expected a .kicad_pro, .kicad_pcb or .kicad_sch file");
+
+    if (fs::exists(pro)) {
+        // The project file must at least be JSON; KiCad owns everything in it.
+        const std::string text = sexpr::readFile(pro);
+        if (!nlohmann::json::accept(text))
+            throw std::runtime_error(pro + ": not a KiCad project file (expected JSON)");
+        p->FProjectPath = pro;
+        const std::string stem = fs::path(pro).stem().string();
+        const fs::path dir = fs::path(pro).parent_path();
+        auto& builder = host.AddProject(pro);
+        p->FProject = &builder.Model();
+        p->FOptions = ReadSidecar(p->SidecarPath(), p->FSidecarExists);
+        p->FSavedOptions = p->FOptions;
+        builder.AllowPinSwapping(p->FOptions.AllowPinChanges);
+        builder.AllowNetLabelSwapping(p->FOptions.AllowNetLabelChanges);
+
+        // The board opened by name (a variant or copy) stands in for the project's own board.
+        const std::string pcb =
+            HasExtension(path, ".kicad_pcb") ? path : (dir / (stem + ".kicad_pcb")).string();
+        if (fs::exists(pcb)) {
+            p->FBoardPath = pcb;
+            p->FBoardFile = std::make_unique<TBoardFile>(pcb, builder.AddBoard(pcb).Model());
+        }
+        const std::string sch = (dir / (stem + ".kicad_sch")).string();
+        if (fs::exists(sch)) {
+            p->FRootSchematicPath = sch;
+            p->FSchematics = std::make_unique<TSchematicSet>(
+                sch, stem, [&builder](const std::string& sheet) -> TSchDocument& {
+                    return builder.AddSchematic(sheet).Model();
+                });
+            p->FSchematics->ResolveLabels(p->Board());
+        }
+        return p;
+    }
+
+    if (HasExtension(path, ".kicad_pro"))
+        throw std::runtime_error(pathIn + ": no such project file");
+    if (HasExtension(path, ".kicad_pcb")) {
+        p->FBoardPath = path;
+        p->FBoardFile = std::make_unique<TBoardFile>(path, host.AddFreeBoard(path).Model());
+    } else {
+        p->FRootSchematicPath = path;
+        p->FSchematics = std::make_unique<TSchematicSet>(
+            path, fs::path(path).stem().string(),
+            [&host](const std::string& sheet) -> TSchDocument& { return host.AddFreeSchematic(sheet).Model(); });
+        p->FSchematics->ResolveLabels(nullptr);
+    }
+    return p;
+}
+
+TKicadProject::~TKicadProject() = default;
+
+std::string TKicadProject::SidecarPath() const {
+    if (FProjectPath.empty())
+        return {};
+    return fs::path(FProjectPath).replace_extension(".pinswap.json").string();
+}
+
+TSchSymbol* TKicadProject::FindSymbol(std::string_view reference) const {
+    if (!FSchematics)
+        return nullptr;
+    for (const auto& symbol : FSchematics->Symbols())
+        if (symbol->Designator == reference)
+            return symbol.get();
+    return nullptr;
+}
+
+void TKicadProject::SetSwapOptions(const TSwapOptions& options) {
+    if (!FProject)
+        throw std::runtime_error("swap options belong to a project; this document was opened without one");
+    FOptions = options;
+    FProject->SetAllowPinSwapping(options.AllowPinChanges);
+    FProject->SetAllowNetLabelSwapping(options.AllowNetLabelChanges);
+}
+
+bool TKicadProject::Changed() const {
+    if (FBoardFile && FBoardFile->Changed())
+        return true;
+    if (FSchematics && FSchematics->Changed())
+        return true;
+    return FOptions.AllowPinChanges != FSavedOptions.AllowPinChanges ||
+           FOptions.AllowNetLabelChanges != FSavedOptions.AllowNetLabelChanges;
+}
+
+std::vector<std::string> TKicadProject::Save(const TSaveOptions& options) {
+    // Everything is rendered first: a model that cannot be written stops here, before any file
+    // is touched.
+    std::vector<std::pair<std::string, std::string>> files;
+    if (FBoardFile && (FBoardFile->Changed() || !options.BoardOutput.empty()))
+        files.emplace_back(options.BoardOutput.empty() ? FBoardPath : options.BoardOutput, FBoardFile->Render());
+    if (FSchematics)
+        for (auto& [path, text] : FSchematics->Render())
+            files.emplace_back(path, std::move(text));
+    if (FOptions.AllowPinChanges != FSavedOptions.AllowPinChanges ||
+        FOptions.AllowNetLabelChanges != FSavedOptions.AllowNetLabelChanges) {
+        nlohmann::json j = {{"allow_pin_changes", FOptions.AllowPinChanges},
+                            {"allow_net_label_changes", FOptions.AllowNetLabelChanges}};
+        files.emplace_back(SidecarPath(), j.dump(2) + "\n");
+    }
+    std::vector<std::string> written;
+    for (const auto& [path, text] : files) {
+        sexpr::writeFileAtomically(path, text, options.KeepBackup);
+        written.push_back(path);
+    }
+    FSavedOptions = FOptions;
+    return written;
+}
+
+} // namespace pcbhost::kicad

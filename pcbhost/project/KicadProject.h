@@ -1,0 +1,71 @@
+// A KiCad project opened in the stand-in host: the .kicad_pro, its root schematic with the whole
+// sheet hierarchy, the board of the same base name, and the sidecar file of swap options. Saving
+// writes back only what changed, each file atomically, keeping a .bak of the previous one.
+#pragma once
+
+#include "pcbhost/model/Host.h"
+#include "pcbhost/project/BoardFile.h"
+#include "pcbhost/project/SchematicFiles.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pcbhost::kicad {
+
+// Project options the host keeps beside the .kicad_pro (KiCad drops unknown keys of its own
+// project file when it saves).
+struct TSwapOptions {
+    bool AllowPinChanges = true;
+    bool AllowNetLabelChanges = false;
+};
+
+struct TSaveOptions {
+    bool KeepBackup = true;
+    // Write the board here instead of over the original (the original stays untouched).
+    std::string BoardOutput;
+};
+
+class TKicadProject {
+public:
+    // Opens a .kicad_pro, or a .kicad_pcb/.kicad_sch: with a .kicad_pro of the same base name
+    // beside it the whole project opens, without one the file opens as a free document.
+    // Throws sexpr::ParseError (file:line:column: what was expected) or std::runtime_error.
+    static std::unique_ptr<TKicadProject> Open(THost& host, const std::string& path);
+    ~TKicadProject();
+
+    bool IsProject() const { return !FProjectPath.empty(); }
+    const std::string& ProjectPath() const { return FProjectPath; }
+    const std::string& BoardPath() const { return FBoardPath; }
+    const std::string& RootSchematicPath() const { return FRootSchematicPath; }
+    std::string SidecarPath() const;
+
+    TProject* Project() const { return FProject; }
+    TBoard* Board() const { return FBoardFile ? &FBoardFile->Board() : nullptr; }
+    const TBoardFile* BoardFile() const { return FBoardFile.get(); }
+    const TSchematicSet* Schematics() const { return FSchematics.get(); }
+    // The schematic component of a reference, or null.
+    TSchSymbol* FindSymbol(std::string_view reference) const;
+
+    const TSwapOptions& SwapOptions() const { return FOptions; }
+    void SetSwapOptions(const TSwapOptions& options);
+
+    // Whether any file would change on save.
+    bool Changed() const;
+    // Writes every changed file; returns the paths written. Renders all files before writing
+    // any, so a model that cannot be written leaves every file as it was.
+    std::vector<std::string> Save(const TSaveOptions& options = {});
+
+private:
+    TKicadProject() = default;
+    THost* FHost = nullptr;
+    std::string FProjectPath, FBoardPath, FRootSchematicPath;
+    TProject* FProject = nullptr;
+    std::unique_ptr<TBoardFile> FBoardFile;
+    std::unique_ptr<TSchematicSet> FSchematics;
+    TSwapOptions FOptions, FSavedOptions;
+    bool FSidecarExists = false;
+};
+
+} // namespace pcbhost::kicad

@@ -1,0 +1,458 @@
+#include "pcbhost/project/SchematicFiles.h"
+
+#include "pcbhost/model/Board.h"
+#include "permutor/host/Text.h"
+
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <set>
+
+namespace pcbhost::kicad {
+
+using sexpr::Node;
+namespace fs = std::filesystem;
+
+struct TSchematicSet::TFile {
+    std::string Path;
+    sexpr::Document Doc;
+    TSchDocument* Sheet = nullptr;
+    std::int64_t Version = 0;
+};
+
+// One placed unit as the file holds it: the symbol node its swap fields live in.
+struct TSchematicSet::TUnitSource {
+    TFile* File;
+    Node Symbol;
+    TSchSymbol* Component;
+    std::string Pin, Part, Pair; // the fields as read
+};
+
+struct TSchematicSet::TLabel {
+    TSchDocument* Sheet;
+    std::string Instance; // sheet uuid path of the instance it was seen in
+    std::string SheetNames;
+    double X, Y;
+    std::string Name;
+    bool Global, Port;
+};
+
+namespace {
+
+const char* const cSwapPrefixes[4] = {"Pin_", "Part_", "PartPin_", "Pair_"};
+
+// Pin positions of placed units per sheet instance, for finding what sits on a pin end.
+struct TPinPlace {
+    std::string Instance;
+    double X, Y;
+    TSchPin* Pin;
+    TSchSymbol* Symbol;
+};
+
+std::string PropertyValue(Node symbol, std::string_view key) {
+    for (Node child : symbol.children())
+        if (child.is("property") && child.size() > 2 && child.valueAt(1) == key)
+            return std::string(child.valueAt(2));
+    return {};
+}
+
+// Splits "NAME_U_S" into unit and style from the right; false when it is not of that form.
+bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style) {
+    const auto last = name.rfind('_');
+    if (last == std::string_view::npos || last == 0)
+        return false;
+    const auto prev = name.rfind('_', last - 1);
+    if (prev == std::string_view::npos)
+        return false;
+    try {
+        unit = std::stoi(std::string(name.substr(prev + 1, last - prev - 1)));
+        style = std::stoi(std::string(name.substr(last + 1)));
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+struct TLibPin {
+    std::string Number, Name;
+    std::int32_t Unit;
+    double X, Y;
+};
+
+// The pins of a library symbol for body style `style`, in file order; the unit count.
+std::vector<TLibPin> LibraryPins(Node lib, std::int32_t style, std::int32_t& unitCount) {
+    std::vector<TLibPin> pins;
+    std::set<std::string> seen;
+    unitCount = 1;
+    for (Node sub : lib.findAll("symbol")) {
+        std::int32_t unit = 0, subStyle = 0;
+        if (!SubSymbolUnit(sub.valueAt(1), unit, subStyle))
+            continue;
+        unitCount = std::max(unitCount, unit);
+        if (subStyle != 0 && subStyle != style)
+            continue;
+        for (Node pin : sub.findAll("pin")) {
+            Node number = pin.find("number"), name = pin.find("name"), at = pin.find("at");
+            if (!number || !at)
+                continue;
+            std::string num(number.valueAt(1));
+            if (!seen.insert(num).second)
+                continue;
+            pins.push_back({num, name ? std::string(name.valueAt(1)) : std::string(), unit, at.doubleAt(1),
+                            at.doubleAt(2)});
+        }
+    }
+    return pins;
+}
+
+// Sheet coordinates of a library point on a placed symbol (rotation counter-clockwise as shown,
+// then mirroring).
+void PlacePoint(Node symbol, double px, double py, double& x, double& y) {
+    Node at = symbol.find("at");
+    const double sx = at ? at.doubleAt(1) : 0, sy = at ? at.doubleAt(2) : 0;
+    const double angle = at && at.size() > 3 ? at.doubleAt(3) : 0;
+    const double t = angle * std::numbers::pi / 180.0;
+    const double lx = px, ly = -py;
+    double rx = lx * std::cos(t) + ly * std::sin(t);
+    double ry = -lx * std::sin(t) + ly * std::cos(t);
+    if (Node mirror = symbol.find("mirror"); mirror && mirror.size() > 1) {
+        if (mirror.valueAt(1) == "x")
+            ry = -ry;
+        else if (mirror.valueAt(1) == "y")
+            rx = -rx;
+    }
+    x = sx + std::round(rx * 1e4) / 1e4;
+    y = sy + std::round(ry * 1e4) / 1e4;
+}
+
+std::string JoinPath(const std::vector<std::string>& uuids, char separator) {
+    std::string s;
+    for (const auto& u : uuids) {
+        s += separator;
+        s += u;
+    }
+    return s;
+}
+
+// Parses "Key=Value|Key=Value": the first "=" splits, names and values trimmed, entries without
+// a name or "=" dropped, the first of a repeated name wins.
+std::map<std::string, std::string> ParseSwapText(std::string_view text) {
+    std::map<std::string, std::string> entries;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('|', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view entry = text.substr(start, end - start);
+        if (const auto eq = entry.find('='); eq != std::string_view::npos) {
+            const std::string name = permutor::host::Text_Upper(permutor::host::Text_Trim(entry.substr(0, eq)));
+            if (!name.empty())
+                entries.emplace(name, std::string(permutor::host::Text_Trim(entry.substr(eq + 1))));
+        }
+        start = end + 1;
+    }
+    return entries;
+}
+
+} // namespace
+
+void SwapFields_Apply(TSchSymbol& symbol, const std::string& pinSwap, const std::string& partSwap,
+                      const std::string& pairSwap) {
+    const auto pins = ParseSwapText(pinSwap);
+    const auto parts = ParseSwapText(partSwap);
+    const auto pairs = ParseSwapText(pairSwap);
+    auto lookup = [](const std::map<std::string, std::string>& m, const char* prefix, const std::string& pin) {
+        auto it = m.find(permutor::host::Text_Upper(std::string(prefix) + pin));
+        return it == m.end() ? std::string() : it->second;
+    };
+    for (const auto& pin : symbol.Pins()) {
+        const std::string& d = pin->DesignatorText();
+        const std::string ids[4] = {lookup(pins, "Pin_", d), lookup(parts, "Part_", d), lookup(parts, "PartPin_", d),
+                                    lookup(pairs, "Pair_", d)};
+        for (int k = 0; k < 4; ++k)
+            if (pin->SwapIdText(TSwapIdKind(k)) != ids[k])
+                pin->SetSwapId(TSwapIdKind(k), ids[k]);
+    }
+    symbol.ClearSwapIdsChanged();
+}
+
+void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::string& partSwap,
+                        std::string& pairSwap) {
+    pinSwap.clear();
+    partSwap.clear();
+    pairSwap.clear();
+    auto add = [](std::string& text, const char* prefix, const std::string& designator, const std::string& id) {
+        if (id.empty())
+            return;
+        if (!text.empty())
+            text += '|';
+        text += prefix + designator + "=" + id;
+    };
+    for (const auto& pin : symbol.Pins()) {
+        const std::string& d = pin->DesignatorText();
+        add(pinSwap, cSwapPrefixes[0], d, pin->SwapIdText(eSwapId_Pin));
+        add(partSwap, cSwapPrefixes[1], d, pin->SwapIdText(eSwapId_Part));
+        add(partSwap, cSwapPrefixes[2], d, pin->SwapIdText(eSwapId_PartPin));
+        add(pairSwap, cSwapPrefixes[3], d, pin->SwapIdText(eSwapId_Pair));
+    }
+}
+
+TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& projectName, TDocumentFactory factory)
+    : FRootPath(rootPath), FProjectName(projectName), FFactory(std::move(factory)) {
+    TFile& root = FileOf(rootPath);
+    if (root.Version < 20211123)
+        root.Doc.root().require("version").fail(
+            "this schematic was saved by a KiCad older than 6.0; open and save it in KiCad 6 or later first");
+    if (Node uuid = root.Doc.root().find("uuid"))
+        FRootUuid = std::string(uuid.valueAt(1));
+    if (Node instances = root.Doc.root().find("symbol_instances"))
+        for (Node path : instances.findAll("path")) {
+            Node ref = path.find("reference"), unit = path.find("unit");
+            FLegacyInstances[std::string(path.valueAt(1))] = {ref ? std::string(ref.valueAt(1)) : std::string(),
+                                                              unit ? std::int32_t(unit.intAt(1)) : 1};
+        }
+    Visit(rootPath, {}, "/", 0);
+}
+
+TSchematicSet::~TSchematicSet() = default;
+
+TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
+    auto it = FFiles.find(path);
+    if (it != FFiles.end())
+        return *it->second;
+    auto file = std::make_unique<TFile>(TFile{path, sexpr::Document::load(path, "kicad_sch"), nullptr, 0});
+    file->Version = file->Doc.root().require("version").intAt(1);
+    file->Sheet = &FFactory(path);
+    FFileOrder.push_back(path);
+    return *FFiles.emplace(path, std::move(file)).first->second;
+}
+
+void TSchematicSet::Visit(const std::string& path, const std::vector<std::string>& sheetUuids,
+                          const std::string& sheetNames, int depth) {
+    if (depth > 32)
+        throw std::runtime_error(path + ": the sheet hierarchy is deeper than 32 levels (a sheet that contains itself?)");
+    TFile& file = FileOf(path);
+    Node root = file.Doc.root();
+    Node libSymbols = root.find("lib_symbols");
+    const std::string instance = JoinPath(sheetUuids, '/');
+
+    for (Node symbol : root.children()) {
+        if (!symbol.is("symbol") || !symbol.find("lib_id"))
+            continue;
+        const std::string uuid = symbol.find("uuid") ? std::string(symbol.find("uuid").valueAt(1)) : std::string();
+        std::string libName(symbol.find("lib_id").valueAt(1));
+        if (Node ln = symbol.find("lib_name"))
+            libName = ln.valueAt(1);
+        Node lib;
+        if (libSymbols)
+            for (Node candidate : libSymbols.findAll("symbol"))
+                if (candidate.valueAt(1) == libName) {
+                    lib = candidate;
+                    break;
+                }
+        if (lib && lib.find("power"))
+            continue;
+
+        std::string reference = PropertyValue(symbol, "Reference");
+        std::int32_t unit = symbol.find("unit") ? std::int32_t(symbol.find("unit").intAt(1)) : 1;
+        if (Node instances = symbol.find("instances")) {
+            // KiCad 7+: the block of this project (or the only/first one), the path of this sheet.
+            Node project;
+            for (Node p : instances.findAll("project")) {
+                if (p.valueAt(1) == FProjectName) {
+                    project = p;
+                    break;
+                }
+                if (!project)
+                    project = p;
+            }
+            const std::string wanted = "/" + FRootUuid + instance;
+            if (project)
+                for (Node p : project.findAll("path"))
+                    if (p.valueAt(1) == wanted || (wanted == "/" + FRootUuid && p.valueAt(1) == "/")) {
+                        if (Node r = p.find("reference"))
+                            reference = r.valueAt(1);
+                        if (Node u = p.find("unit"))
+                            unit = std::int32_t(u.intAt(1));
+                    }
+        } else if (auto it = FLegacyInstances.find(instance + "/" + uuid); it != FLegacyInstances.end()) {
+            reference = it->second.first;
+            unit = it->second.second;
+        }
+        if (reference.empty() || reference[0] == '#')
+            continue;
+
+        std::int32_t style = symbol.find("convert") ? std::int32_t(symbol.find("convert").intAt(1)) : 1;
+        std::int32_t unitCount = 1;
+        const std::vector<TLibPin> libPins = lib ? LibraryPins(lib, style, unitCount) : std::vector<TLibPin>{};
+
+        std::shared_ptr<TSchSymbol>& component = FSymbols[reference];
+        if (!component) {
+            component = file.Sheet->AddSymbol(reference, unitCount);
+            component->Comment = PropertyValue(symbol, "Value");
+            component->Footprint = PropertyValue(symbol, "Footprint");
+            component->LibraryReference = std::string(symbol.find("lib_id").valueAt(1));
+            for (const auto& p : libPins)
+                component->AddPin(p.Number, p.Unit).SetPinName(p.Name);
+            SwapFields_Apply(*component, PropertyValue(symbol, cPinSwapField), PropertyValue(symbol, cPartSwapField),
+                             PropertyValue(symbol, cPairSwapField));
+            FSymbolList.push_back(component);
+        }
+        const std::string uniqueId = JoinPath(sheetUuids, '\\') + "\\" + uuid;
+        file.Sheet->PlaceUnit(component, unit, uniqueId);
+        for (const auto& p : libPins)
+            if (p.Unit == unit || (p.Unit == 0 && component->PlacedUnits().size() <= 1))
+                if (TSchPin* pin = component->FindPin(p.Number)) {
+                    double x, y;
+                    PlacePoint(symbol, p.X, p.Y, x, y);
+                    pin->SetPosition(x, y);
+                }
+        FUnits.push_back({&file, symbol, component.get(), PropertyValue(symbol, cPinSwapField),
+                          PropertyValue(symbol, cPartSwapField), PropertyValue(symbol, cPairSwapField)});
+    }
+
+    for (Node label : root.children()) {
+        const bool local = label.is("label"), global = label.is("global_label"), hier = label.is("hierarchical_label");
+        if (!(local || global || hier) || !label.find("at"))
+            continue;
+        Node at = label.find("at");
+        FLabels.push_back({file.Sheet, instance, sheetNames, at.doubleAt(1), at.doubleAt(2),
+                           std::string(label.valueAt(1)), global, global || hier});
+    }
+
+    const fs::path rootDir = fs::path(FRootPath).parent_path();
+    const fs::path hereDir = fs::path(path).parent_path();
+    for (Node sheet : root.children()) {
+        if (!sheet.is("sheet"))
+            continue;
+        std::string name = PropertyValue(sheet, "Sheetname");
+        if (name.empty())
+            name = PropertyValue(sheet, "Sheet name");
+        std::string fileName = PropertyValue(sheet, "Sheetfile");
+        if (fileName.empty())
+            fileName = PropertyValue(sheet, "Sheet file");
+        if (fileName.empty())
+            sheet.fail("expected the sheet's file name (property \"Sheetfile\")");
+        fs::path child = rootDir / fileName;
+        if (!fs::exists(child) && fs::exists(hereDir / fileName))
+            child = hereDir / fileName;
+        if (!fs::exists(child))
+            sheet.fail("sheet file \"" + fileName + "\" not found beside " + fs::path(FRootPath).filename().string());
+        auto uuids = sheetUuids;
+        uuids.push_back(sheet.find("uuid") ? std::string(sheet.find("uuid").valueAt(1)) : name);
+        Visit(child.lexically_normal().string(), uuids, sheetNames + name + "/", depth + 1);
+    }
+}
+
+void TSchematicSet::ResolveLabels(TBoard* board) {
+    // Pin ends of every placed unit, by instance.
+    std::vector<TPinPlace> places;
+    for (const auto& symbol : FSymbolList)
+        for (const auto& pin : symbol->Pins()) {
+            TSchComponent* placed = pin->PlacedUnit();
+            if (!placed || !pin->HasPosition())
+                continue;
+            std::string instance = placed->UniqueIdText();
+            instance = instance.substr(0, instance.rfind('\\'));
+            for (char& c : instance)
+                if (c == '\\')
+                    c = '/';
+            places.push_back({instance, 0, 0, pin.get(), symbol.get()});
+        }
+    for (const auto& label : FLabels) {
+        TPinPlace* at = nullptr;
+        for (auto& place : places) {
+            if (place.Instance != label.Instance || place.Pin->SheetPath() != label.Sheet->Path())
+                continue;
+            const std::int32_t key = LocationKeyOf(label.Sheet->Path(), label.X, label.Y);
+            if (key == place.Pin->LocationKey()) {
+                at = &place;
+                break;
+            }
+        }
+        std::string net = label.Global ? label.Name : label.SheetNames + label.Name;
+        if (at && board)
+            if (TPcbComponent* footprint = board->FindComponent(at->Symbol->Designator))
+                if (TPad* pad = footprint->FindPad(at->Pin->DesignatorText()); pad && pad->OwnerNet())
+                    net = pad->OwnerNet()->Name();
+        TSchNetLabel& added = label.Sheet->AddLabel(net, label.Port);
+        if (at)
+            added.SetAtPin(at->Pin);
+        else
+            added.SetPosition(label.X, label.Y);
+    }
+}
+
+std::map<std::string, std::string> TSchematicSet::Render() const {
+    std::map<std::string, sexpr::Document> edited;
+    std::set<std::pair<const TFile*, std::uint32_t>> done;
+    for (const auto& unit : FUnits) {
+        std::string texts[3];
+        SwapFields_Compose(*unit.Component, texts[0], texts[1], texts[2]);
+        const std::string originals[3] = {unit.Pin, unit.Part, unit.Pair};
+        if (texts[0] == originals[0] && texts[1] == originals[1] && texts[2] == originals[2])
+            continue;
+        // A symbol of a sheet used more than once stands for several components; its fields
+        // take the first one's data.
+        if (!done.insert({unit.File, unit.Symbol.id()}).second)
+            continue;
+        auto it = edited.find(unit.File->Path);
+        if (it == edited.end())
+            it = edited.emplace(unit.File->Path, unit.File->Doc).first;
+        sexpr::Document& doc = it->second;
+        const char* keys[3] = {cPinSwapField, cPartSwapField, cPairSwapField};
+        for (int k = 0; k < 3; ++k) {
+            if (texts[k] == originals[k])
+                continue;
+            Node existing, hiddenTemplate, lastProperty;
+            std::int64_t maxId = -1;
+            for (Node child : unit.Symbol.children()) {
+                if (!child.is("property") || child.size() < 3)
+                    continue;
+                lastProperty = child;
+                if (Node id = child.find("id"))
+                    maxId = std::max(maxId, id.intAt(1));
+                if (child.valueAt(1) == keys[k])
+                    existing = child;
+                else if (!hiddenTemplate && child.text().find("hide") != std::string_view::npos)
+                    hiddenTemplate = child;
+            }
+            if (existing) {
+                if (texts[k].empty())
+                    doc.remove(existing);
+                else
+                    doc.setQuoted(existing.atom(2), texts[k]);
+                continue;
+            }
+            if (texts[k].empty())
+                continue;
+            std::string text;
+            if (hiddenTemplate) {
+                text = std::string(hiddenTemplate.text());
+                const std::size_t keyAt = hiddenTemplate.atom(1).begin() - hiddenTemplate.begin();
+                const std::size_t valueEnd = hiddenTemplate.atom(2).end() - hiddenTemplate.begin();
+                text.replace(keyAt, valueEnd - keyAt, sexpr::quote(keys[k]) + " " + sexpr::quote(texts[k]));
+                if (Node id = hiddenTemplate.find("id")) {
+                    const std::size_t idAt = id.atom(1).begin() - hiddenTemplate.begin();
+                    text.replace(idAt, id.atom(1).end() - id.atom(1).begin(), std::to_string(maxId + 1));
+                }
+            } else {
+                Node at = unit.Symbol.find("at");
+                const std::string where = at ? std::string(at.valueAt(1)) + " " + std::string(at.valueAt(2)) : "0 0";
+                const std::string hide = unit.File->Version >= 20231120 ? "(hide yes)" : "hide";
+                text = "(property " + sexpr::quote(keys[k]) + " " + sexpr::quote(texts[k]) + " (at " + where +
+                       " 0) (effects (font (size 1.27 1.27)) " + hide + "))";
+            }
+            if (lastProperty)
+                doc.insertAfter(lastProperty, text);
+            else
+                unit.Symbol.fail("expected the symbol's properties");
+        }
+    }
+    std::map<std::string, std::string> out;
+    for (auto& [path, doc] : edited)
+        out.emplace(path, doc.render());
+    return out;
+}
+
+} // namespace pcbhost::kicad
