@@ -25,7 +25,9 @@ TModuleLibrary::~TModuleLibrary() {
         dlclose(FHandle);
 }
 
-void* TModuleLibrary::Symbol(const char* name) const { return dlsym(FHandle, name); }
+void* TModuleLibrary::Symbol(const char* name) const {
+    return dlsym(FHandle, name);
+}
 
 std::int32_t TModuleLibrary::CreateServer(IClient* client, IPtr<IServerModule>& server) const {
     server.reset();

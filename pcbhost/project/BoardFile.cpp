@@ -13,9 +13,13 @@ using sexpr::Node;
 namespace {
 
 // Board units from KiCad millimetres, rounded to nearest.
-TCoord ToUnits(double mm) { return static_cast<TCoord>(std::llround(mm * cUnitsPerMM)); }
+TCoord ToUnits(double mm) {
+    return static_cast<TCoord>(std::llround(mm * cUnitsPerMM));
+}
 
-TCoord UnitsAt(Node list, std::size_t index) { return ToUnits(list.doubleAt(index)); }
+TCoord UnitsAt(Node list, std::size_t index) {
+    return ToUnits(list.doubleAt(index));
+}
 
 // The optional numeric atom `index` of a list, or `fallback`.
 double OptionalDouble(Node list, std::size_t index, double fallback) {
@@ -24,19 +28,21 @@ double OptionalDouble(Node list, std::size_t index, double fallback) {
 }
 
 bool IsCopperName(std::string_view name) {
-    return name.size() > 3 && name.substr(name.size() - 3) == ".Cu" && name.find('*') == std::string_view::npos &&
-           name.find('&') == std::string_view::npos;
+    return name.size() > 3 && name.substr(name.size() - 3) == ".Cu" &&
+           name.find('*') == std::string_view::npos && name.find('&') == std::string_view::npos;
 }
 
-bool YesValue(std::string_view value) { return permutor::host::Text_EqualNoCase(value, "yes"); }
+bool YesValue(std::string_view value) {
+    return permutor::host::Text_EqualNoCase(value, "yes");
+}
 
 // A random version-4 UUID in KiCad's spelling, for objects the writer adds.
 std::string NewUuid() {
     static std::mt19937_64 rng{std::random_device{}()};
     const std::uint64_t a = rng(), b = rng();
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%08x-%04x-4%03x-%04x-%012llx", unsigned(a >> 32), unsigned((a >> 16) & 0xFFFF),
-                  unsigned(a & 0xFFF), unsigned(0x8000 | ((b >> 48) & 0x3FFF)),
+    std::snprintf(buf, sizeof buf, "%08x-%04x-4%03x-%04x-%012llx", unsigned(a >> 32),
+                  unsigned((a >> 16) & 0xFFFF), unsigned(a & 0xFFF), unsigned(0x8000 | ((b >> 48) & 0x3FFF)),
                   static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
     return buf;
 }
@@ -52,8 +58,9 @@ void TBoardFile::Read() {
     Node root = FDoc.root();
     FVersion = root.require("version").intAt(1);
     if (FVersion < 20211014)
-        root.require("version").fail("this board was saved by a KiCad older than 6.0; open and save it in KiCad 6 "
-                                      "or later first");
+        root.require("version").fail(
+            "this board was saved by a KiCad older than 6.0; open and save it in KiCad 6 "
+            "or later first");
     ReadLayers(root.require("layers"));
 
     for (Node child : root.children()) {
@@ -160,7 +167,8 @@ TPcbNet* TBoardFile::NetOf(Node item) const {
 
 void TBoardFile::ReadFootprint(Node footprint) {
     if (footprint.is("module"))
-        footprint.fail("footprints in the KiCad 5 format are not supported; save the board in KiCad 6 or later");
+        footprint.fail(
+            "footprints in the KiCad 5 format are not supported; save the board in KiCad 6 or later");
     auto component = MakeObject<TPcbComponent>();
     Node at = footprint.require("at");
     const double fx = at.doubleAt(1), fy = at.doubleAt(2), angle = OptionalDouble(at, 3, 0.0);
@@ -203,7 +211,8 @@ void TBoardFile::ReadFootprint(Node footprint) {
         component->SetKey(std::string(tstamp.valueAt(1)));
     // Net ties join nets on purpose. KiCad 7+ lists their pad groups; earlier files only show it
     // in the library name.
-    if (footprint.find("net_tie_pad_groups") || permutor::host::Text_FindNoCase(libName, "NetTie") != std::string::npos)
+    if (footprint.find("net_tie_pad_groups") ||
+        permutor::host::Text_FindNoCase(libName, "NetTie") != std::string::npos)
         component->SetComponentKind(eComponentKind_NetTie_BOM);
     component->SetPinSwappingEnabled(pinSwap);
     component->SetPartSwappingEnabled(partSwap);
@@ -429,9 +438,9 @@ std::string TBoardFile::Render() const {
             } else if (!name.empty()) {
                 // KiCad writes the net before these children of a pad.
                 Node before;
-                for (const char* key : {"pinfunction", "pintype", "die_length", "solder_mask_margin", "clearance",
-                                        "zone_connect", "thermal_bridge_angle", "options", "primitives", "uuid",
-                                        "tstamp"})
+                for (const char* key :
+                     {"pinfunction", "pintype", "die_length", "solder_mask_margin", "clearance",
+                      "zone_connect", "thermal_bridge_angle", "options", "primitives", "uuid", "tstamp"})
                     if ((before = node.find(key)))
                         break;
                 const std::string text = "(net " + std::to_string(ordinal) + " " + sexpr::quote(name) + ")";
@@ -460,7 +469,8 @@ std::string TBoardFile::Render() const {
     }
 
     for (const auto& source : FComponents) {
-        const bool values[2] = {source.Component->PinSwappingEnabled(), source.Component->PartSwappingEnabled()};
+        const bool values[2] = {source.Component->PinSwappingEnabled(),
+                                source.Component->PartSwappingEnabled()};
         const bool originals[2] = {source.PinSwap, source.PartSwap};
         const char* keys[2] = {cPinSwapField, cPartSwapField};
         for (int i = 0; i < 2; ++i) {
@@ -509,7 +519,8 @@ std::string TBoardFile::Render() const {
             FDoc.root().fail("the board has no net table to add nets to");
         for (std::size_t i = 0; i < newNets.size(); ++i) {
             const std::int64_t ordinal = FMaxOrdinal + 1 + std::int64_t(i);
-            doc.insertLineAfter(FLastNetNode, "(net " + std::to_string(ordinal) + " " + sexpr::quote(newNets[i]) + ")");
+            doc.insertLineAfter(FLastNetNode,
+                                "(net " + std::to_string(ordinal) + " " + sexpr::quote(newNets[i]) + ")");
         }
     }
     return doc.render();

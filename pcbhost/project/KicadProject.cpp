@@ -12,9 +12,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Normal(const std::string& path) { return fs::absolute(fs::path(path)).lexically_normal().string(); }
+std::string Normal(const std::string& path) {
+    return fs::absolute(fs::path(path)).lexically_normal().string();
+}
 
-bool HasExtension(const std::string& path, const char* extension) { return fs::path(path).extension() == extension; }
+bool HasExtension(const std::string& path, const char* extension) {
+    return fs::path(path).extension() == extension;
+}
 
 TSwapOptions ReadSidecar(const std::string& path, bool& exists) {
     TSwapOptions options;
@@ -69,7 +73,8 @@ std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::strin
         if (found.size() == 1)
             pro = found.front();
     }
-    if (!HasExtension(path, ".kicad_pro") && !HasExtension(path, ".kicad_pcb") && !HasExtension(path, ".kicad_sch"))
+    if (!HasExtension(path, ".kicad_pro") && !HasExtension(path, ".kicad_pcb") &&
+        !HasExtension(path, ".kicad_sch"))
         throw std::runtime_error(pathIn + ": expected a .kicad_pro, .kicad_pcb or .kicad_sch file");
 
     if (fs::exists(pro)) {
@@ -113,9 +118,10 @@ std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::strin
         p->FBoardFile = std::make_unique<TBoardFile>(path, host.AddFreeBoard(path).Model());
     } else {
         p->FRootSchematicPath = path;
-        p->FSchematics = std::make_unique<TSchematicSet>(
-            path, fs::path(path).stem().string(),
-            [&host](const std::string& sheet) -> TSchDocument& { return host.AddFreeSchematic(sheet).Model(); });
+        p->FSchematics = std::make_unique<TSchematicSet>(path, fs::path(path).stem().string(),
+                                                         [&host](const std::string& sheet) -> TSchDocument& {
+                                                             return host.AddFreeSchematic(sheet).Model();
+                                                         });
         p->FSchematics->ResolveLabels(nullptr);
     }
     return p;
@@ -160,7 +166,8 @@ std::vector<std::string> TKicadProject::Save(const TSaveOptions& options) {
     // is touched.
     std::vector<std::pair<std::string, std::string>> files;
     if (FBoardFile && (FBoardFile->Changed() || !options.BoardOutput.empty()))
-        files.emplace_back(options.BoardOutput.empty() ? FBoardPath : options.BoardOutput, FBoardFile->Render());
+        files.emplace_back(options.BoardOutput.empty() ? FBoardPath : options.BoardOutput,
+                           FBoardFile->Render());
     if (FSchematics)
         for (auto& [path, text] : FSchematics->Render())
             files.emplace_back(path, std::move(text));

@@ -145,7 +145,8 @@ std::map<std::string, std::string> ParseSwapText(std::string_view text) {
             end = text.size();
         const std::string_view entry = text.substr(start, end - start);
         if (const auto eq = entry.find('='); eq != std::string_view::npos) {
-            const std::string name = permutor::host::Text_Upper(permutor::host::Text_Trim(entry.substr(0, eq)));
+            const std::string name =
+                permutor::host::Text_Upper(permutor::host::Text_Trim(entry.substr(0, eq)));
             if (!name.empty())
                 entries.emplace(name, std::string(permutor::host::Text_Trim(entry.substr(eq + 1))));
         }
@@ -161,14 +162,15 @@ void SwapFields_Apply(TSchSymbol& symbol, const std::string& pinSwap, const std:
     const auto pins = ParseSwapText(pinSwap);
     const auto parts = ParseSwapText(partSwap);
     const auto pairs = ParseSwapText(pairSwap);
-    auto lookup = [](const std::map<std::string, std::string>& m, const char* prefix, const std::string& pin) {
+    auto lookup = [](const std::map<std::string, std::string>& m, const char* prefix,
+                     const std::string& pin) {
         auto it = m.find(permutor::host::Text_Upper(std::string(prefix) + pin));
         return it == m.end() ? std::string() : it->second;
     };
     for (const auto& pin : symbol.Pins()) {
         const std::string& d = pin->DesignatorText();
-        const std::string ids[4] = {lookup(pins, "Pin_", d), lookup(parts, "Part_", d), lookup(parts, "PartPin_", d),
-                                    lookup(pairs, "Pair_", d)};
+        const std::string ids[4] = {lookup(pins, "Pin_", d), lookup(parts, "Part_", d),
+                                    lookup(parts, "PartPin_", d), lookup(pairs, "Pair_", d)};
         for (int k = 0; k < 4; ++k)
             if (pin->SwapIdText(TSwapIdKind(k)) != ids[k])
                 pin->SetSwapId(TSwapIdKind(k), ids[k]);
@@ -181,7 +183,8 @@ void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::str
     pinSwap.clear();
     partSwap.clear();
     pairSwap.clear();
-    auto add = [](std::string& text, const char* prefix, const std::string& designator, const std::string& id) {
+    auto add = [](std::string& text, const char* prefix, const std::string& designator,
+                  const std::string& id) {
         if (id.empty())
             return;
         if (!text.empty())
@@ -197,7 +200,8 @@ void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::str
     }
 }
 
-TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& projectName, TDocumentFactory factory)
+TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& projectName,
+                             TDocumentFactory factory)
     : FRootPath(rootPath), FProjectName(projectName), FFactory(std::move(factory)) {
     TFile& root = FileOf(rootPath);
     if (root.Version < 20211123)
@@ -208,8 +212,8 @@ TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& pro
     if (Node instances = root.Doc.root().find("symbol_instances"))
         for (Node path : instances.findAll("path")) {
             Node ref = path.find("reference"), unit = path.find("unit");
-            FLegacyInstances[std::string(path.valueAt(1))] = {ref ? std::string(ref.valueAt(1)) : std::string(),
-                                                              unit ? std::int32_t(unit.intAt(1)) : 1};
+            FLegacyInstances[std::string(path.valueAt(1))] = {
+                ref ? std::string(ref.valueAt(1)) : std::string(), unit ? std::int32_t(unit.intAt(1)) : 1};
         }
     Visit(rootPath, {}, "/", 0);
 }
@@ -230,7 +234,8 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
 void TSchematicSet::Visit(const std::string& path, const std::vector<std::string>& sheetUuids,
                           const std::string& sheetNames, int depth) {
     if (depth > 32)
-        throw std::runtime_error(path + ": the sheet hierarchy is deeper than 32 levels (a sheet that contains itself?)");
+        throw std::runtime_error(
+            path + ": the sheet hierarchy is deeper than 32 levels (a sheet that contains itself?)");
     TFile& file = FileOf(path);
     Node root = file.Doc.root();
     Node libSymbols = root.find("lib_symbols");
@@ -239,7 +244,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
     for (Node symbol : root.children()) {
         if (!symbol.is("symbol") || !symbol.find("lib_id"))
             continue;
-        const std::string uuid = symbol.find("uuid") ? std::string(symbol.find("uuid").valueAt(1)) : std::string();
+        const std::string uuid =
+            symbol.find("uuid") ? std::string(symbol.find("uuid").valueAt(1)) : std::string();
         std::string libName(symbol.find("lib_id").valueAt(1));
         if (Node ln = symbol.find("lib_name"))
             libName = ln.valueAt(1);
@@ -284,7 +290,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
 
         std::int32_t style = symbol.find("convert") ? std::int32_t(symbol.find("convert").intAt(1)) : 1;
         std::int32_t unitCount = 1;
-        const std::vector<TLibPin> libPins = lib ? LibraryPins(lib, style, unitCount) : std::vector<TLibPin>{};
+        const std::vector<TLibPin> libPins =
+            lib ? LibraryPins(lib, style, unitCount) : std::vector<TLibPin>{};
 
         std::shared_ptr<TSchSymbol>& component = FSymbols[reference];
         if (!component) {
@@ -294,8 +301,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
             component->LibraryReference = std::string(symbol.find("lib_id").valueAt(1));
             for (const auto& p : libPins)
                 component->AddPin(p.Number, p.Unit).SetPinName(p.Name);
-            SwapFields_Apply(*component, PropertyValue(symbol, cPinSwapField), PropertyValue(symbol, cPartSwapField),
-                             PropertyValue(symbol, cPairSwapField));
+            SwapFields_Apply(*component, PropertyValue(symbol, cPinSwapField),
+                             PropertyValue(symbol, cPartSwapField), PropertyValue(symbol, cPairSwapField));
             FSymbolList.push_back(component);
         }
         const std::string uniqueId = JoinPath(sheetUuids, '\\') + "\\" + uuid;
@@ -312,7 +319,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
     }
 
     for (Node label : root.children()) {
-        const bool local = label.is("label"), global = label.is("global_label"), hier = label.is("hierarchical_label");
+        const bool local = label.is("label"), global = label.is("global_label"),
+                   hier = label.is("hierarchical_label");
         if (!(local || global || hier) || !label.find("at"))
             continue;
         Node at = label.find("at");
@@ -337,7 +345,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
         if (!fs::exists(child) && fs::exists(hereDir / fileName))
             child = hereDir / fileName;
         if (!fs::exists(child))
-            sheet.fail("sheet file \"" + fileName + "\" not found beside " + fs::path(FRootPath).filename().string());
+            sheet.fail("sheet file \"" + fileName + "\" not found beside " +
+                       fs::path(FRootPath).filename().string());
         auto uuids = sheetUuids;
         uuids.push_back(sheet.find("uuid") ? std::string(sheet.find("uuid").valueAt(1)) : name);
         Visit(child.lexically_normal().string(), uuids, sheetNames + name + "/", depth + 1);
@@ -438,7 +447,8 @@ std::map<std::string, std::string> TSchematicSet::Render() const {
                 }
             } else {
                 Node at = unit.Symbol.find("at");
-                const std::string where = at ? std::string(at.valueAt(1)) + " " + std::string(at.valueAt(2)) : "0 0";
+                const std::string where =
+                    at ? std::string(at.valueAt(1)) + " " + std::string(at.valueAt(2)) : "0 0";
                 const std::string hide = unit.File->Version >= 20231120 ? "(hide yes)" : "hide";
                 text = "(property " + sexpr::quote(keys[k]) + " " + sexpr::quote(texts[k]) + " (at " + where +
                        " 0) (effects (font (size 1.27 1.27)) " + hide + "))";

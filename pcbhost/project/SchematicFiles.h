@@ -54,8 +54,8 @@ private:
     struct TFile;
     struct TUnitSource;
     struct TLabel;
-    void Visit(const std::string& path, const std::vector<std::string>& sheetUuids, const std::string& sheetNames,
-               int depth);
+    void Visit(const std::string& path, const std::vector<std::string>& sheetUuids,
+               const std::string& sheetNames, int depth);
     TFile& FileOf(const std::string& path);
 
     std::string FRootPath, FProjectName, FRootUuid;

@@ -27,7 +27,8 @@ IPtr<IPCB_Board> BoardOf(const std::string& documentPath) {
 }
 
 // Shared by the six swap commands: they only run on a board.
-template <class TTarget> void SwapCommand_Guard(IServerDocumentView* context, const char* kindWord, TTarget target) {
+template <class TTarget>
+void SwapCommand_Guard(IServerDocumentView* context, const char* kindWord, TTarget target) {
     StartServer("SCH");
     const std::string path = Context_DocumentPath(context);
     if (!BoardOf(path)) {
@@ -60,7 +61,8 @@ std::string Context_DocumentPath(IServerDocumentView* context) {
 
 bool Parameters_IsContextSensitive(const std::string& parameters) {
     std::string value;
-    return Parameters_GetValueByName(parameters, "ContextSensitive", value) && Text_EqualNoCase(value, "True");
+    return Parameters_GetValueByName(parameters, "ContextSensitive", value) &&
+           Text_EqualNoCase(value, "True");
 }
 
 bool View_IsRestricted(IServerDocumentView* context) {
@@ -133,8 +135,8 @@ void Command_RunManualPartSwapper(IServerDocumentView* context, const std::strin
 }
 
 void Command_RunManualDifferentialPairSwapper(IServerDocumentView* context, const std::string&) {
-    RunInteractive(context, "Differential-Pair", optimizers::eSwapper_InteractivePairs, eSwap_DifferentialPairs,
-                   "Differential Pair Swapper");
+    RunInteractive(context, "Differential-Pair", optimizers::eSwapper_InteractivePairs,
+                   eSwap_DifferentialPairs, "Differential Pair Swapper");
 }
 
 void Command_ConfigurePermutor(IServerDocumentView* context, const std::string& parameters) {

@@ -18,12 +18,14 @@ void Command_ConfigurePermutor(IServerDocumentView* context, const std::string& 
 
 // State procedures.
 void State_SwapCommand(IServerDocumentView* context, const std::string& parameters, std::int32_t& enabled,
-                       std::int32_t& checked, std::int32_t& visible, std::string& caption, std::string& imageFile);
+                       std::int32_t& checked, std::int32_t& visible, std::string& caption,
+                       std::string& imageFile);
 void State_Configuration(IServerDocumentView* context, const std::string& parameters, std::int32_t& enabled,
                          std::int32_t& checked, std::int32_t& visible, std::string& caption,
                          std::string& imageFile);
 void State_ExternalTool(IServerDocumentView* context, const std::string& parameters, std::int32_t& enabled,
-                        std::int32_t& checked, std::int32_t& visible, std::string& caption, std::string& imageFile);
+                        std::int32_t& checked, std::int32_t& visible, std::string& caption,
+                        std::string& imageFile);
 void State_ExternalToolPinSwap(IServerDocumentView* context, const std::string& parameters,
                                std::int32_t& enabled, std::int32_t& checked, std::int32_t& visible,
                                std::string& caption, std::string& imageFile);

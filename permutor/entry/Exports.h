@@ -20,7 +20,8 @@ struct TPermutorMemoryInfo {
 
 // Creates the module for `client` and hands back its server interface (one reference owned by
 // the caller). On failure returns 0x8000FFFF and leaves `*server` empty.
-PERMUTOR_EXPORT std::int32_t ServerFactory(permutor::host::IClient* client, permutor::host::IServerModule** server);
+PERMUTOR_EXPORT std::int32_t ServerFactory(permutor::host::IClient* client,
+                                           permutor::host::IServerModule** server);
 
 PERMUTOR_EXPORT std::int32_t GetMemoryInfo(TPermutorMemoryInfo* info);
 

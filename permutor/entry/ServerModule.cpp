@@ -12,7 +12,9 @@ using namespace permutor::host;
 
 namespace {
 
-bool NameLess(const std::string& a, const std::string& b) { return Text_CompareNoCase(a, b) < 0; }
+bool NameLess(const std::string& a, const std::string& b) {
+    return Text_CompareNoCase(a, b) < 0;
+}
 
 // The interface the host holds; it owns the module object.
 class TServerModuleInterface final : public TUnknownImpl<IServerModule> {
@@ -24,9 +26,9 @@ public:
                        IServerDocumentView* context) override {
         FModule->LaunchCommand(command, parameters, context);
     }
-    void GetCommandState(const std::string& command, const std::string& parameters, IServerDocumentView* context,
-                         std::int32_t& enabled, std::int32_t& checked, std::int32_t& visible, std::string& caption,
-                         std::string& imageFile) override {
+    void GetCommandState(const std::string& command, const std::string& parameters,
+                         IServerDocumentView* context, std::int32_t& enabled, std::int32_t& checked,
+                         std::int32_t& visible, std::string& caption, std::string& imageFile) override {
         FModule->GetCommandState(command, parameters, context, enabled, checked, visible, caption, imageFile);
     }
     void ReceiveShutdown() override { FModule->ReceiveShutdown(); }
@@ -37,7 +39,8 @@ private:
 
 } // namespace
 
-void TCommandLauncher::RegisterCommand(const std::string& name, TCommandProc commandProc, TStateProc stateProc) {
+void TCommandLauncher::RegisterCommand(const std::string& name, TCommandProc commandProc,
+                                       TStateProc stateProc) {
     auto it = std::lower_bound(FEntries.begin(), FEntries.end(), name,
                                [](const TEntry& e, const std::string& n) { return NameLess(e.Name, n); });
     if (it != FEntries.end() && Text_EqualNoCase(it->Name, name))
@@ -118,10 +121,12 @@ void TServerModule::LaunchCommand(const std::string& name, const std::string& pa
 }
 
 void TServerModule::GetCommandState(const std::string& name, const std::string& parameters,
-                                    IServerDocumentView* context, std::int32_t& enabled, std::int32_t& checked,
-                                    std::int32_t& visible, std::string& caption, std::string& imageFile) {
+                                    IServerDocumentView* context, std::int32_t& enabled,
+                                    std::int32_t& checked, std::int32_t& visible, std::string& caption,
+                                    std::string& imageFile) {
     try {
-        FCommandLauncher.GetCommandState(name, context, parameters, enabled, checked, visible, caption, imageFile);
+        FCommandLauncher.GetCommandState(name, context, parameters, enabled, checked, visible, caption,
+                                         imageFile);
     } catch (...) {
         enabled = cFalse32;
         visible = cFalse32;

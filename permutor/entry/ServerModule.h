@@ -16,12 +16,14 @@ using host::IServerDocumentView;
 // Booleans of the state query are 32-bit: true is all bits set, false is 0.
 inline constexpr std::int32_t cTrue32 = -1;
 inline constexpr std::int32_t cFalse32 = 0;
-inline constexpr std::int32_t Bool32(bool b) { return b ? cTrue32 : cFalse32; }
+inline constexpr std::int32_t Bool32(bool b) {
+    return b ? cTrue32 : cFalse32;
+}
 
 using TCommandProc = void (*)(IServerDocumentView* context, const std::string& parameters);
-using TStateProc = void (*)(IServerDocumentView* context, const std::string& parameters, std::int32_t& enabled,
-                            std::int32_t& checked, std::int32_t& visible, std::string& caption,
-                            std::string& imageFile);
+using TStateProc = void (*)(IServerDocumentView* context, const std::string& parameters,
+                            std::int32_t& enabled, std::int32_t& checked, std::int32_t& visible,
+                            std::string& caption, std::string& imageFile);
 
 struct TCommandHandler {
     TCommandProc CommandProc = nullptr;
@@ -36,7 +38,8 @@ public:
     // The handler of a registered name (any letter case), or null.
     const TCommandHandler* FindHandler(const std::string& name) const;
     // Runs the command; returns whether the name was registered with a run procedure.
-    bool LaunchCommand(const std::string& name, IServerDocumentView* context, const std::string& parameters) const;
+    bool LaunchCommand(const std::string& name, IServerDocumentView* context,
+                       const std::string& parameters) const;
     void GetCommandState(const std::string& name, IServerDocumentView* context, const std::string& parameters,
                          std::int32_t& enabled, std::int32_t& checked, std::int32_t& visible,
                          std::string& caption, std::string& imageFile) const;

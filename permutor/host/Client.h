@@ -72,7 +72,8 @@ public:
     virtual bool ValueExists(const std::string& section, const std::string& name) = 0;
     virtual std::string ReadString(const std::string& section, const std::string& name,
                                    const std::string& defaultValue) = 0;
-    virtual void WriteString(const std::string& section, const std::string& name, const std::string& value) = 0;
+    virtual void WriteString(const std::string& section, const std::string& name,
+                             const std::string& value) = 0;
     virtual std::int32_t ReadInteger(const std::string& section, const std::string& name,
                                      std::int32_t defaultValue) = 0;
     virtual void WriteInteger(const std::string& section, const std::string& name, std::int32_t value) = 0;
@@ -120,7 +121,8 @@ public:
     virtual bool ChooseLocation(const std::string& prompt, std::int32_t& x, std::int32_t& y) = 0;
     // Lets the user pick one of several candidates (several objects at a picked point).
     // Returns the index chosen, or -1 on cancel.
-    virtual std::int32_t ChooseAmong(const std::string& prompt, const std::vector<std::string>& candidates) = 0;
+    virtual std::int32_t ChooseAmong(const std::string& prompt,
+                                     const std::vector<std::string>& candidates) = 0;
 
     virtual void Cursor_SetWait() = 0;
     virtual void Cursor_Restore() = 0;

@@ -5,6 +5,6 @@
 #include "permutor/host/Fpga.h"
 #include "permutor/host/Pcb.h"
 #include "permutor/host/Sch.h"
+#include "permutor/host/Text.h"
 #include "permutor/host/Unknown.h"
 #include "permutor/host/Workspace.h"
-#include "permutor/host/Text.h"

@@ -43,7 +43,9 @@ bool Ask(const std::string& text, const std::string& caption, TQuestionButtons b
 
 } // namespace
 
-IPtr<IClient> Client_Get() { return Slot().Client; }
+IPtr<IClient> Client_Get() {
+    return Slot().Client;
+}
 
 void Client_Set(IClient* client) {
     Slot().PCBServer.reset();
@@ -57,7 +59,9 @@ IPtr<IPCB_ServerInterface> PCBServer_Get() {
     return slot.PCBServer;
 }
 
-IPtr<ISch_ServerInterface> SchServer_Get() { return QueryInterface<ISch_ServerInterface>(Client_Get()); }
+IPtr<ISch_ServerInterface> SchServer_Get() {
+    return QueryInterface<ISch_ServerInterface>(Client_Get());
+}
 
 IPtr<IWorkspace> Workspace_Obtain() {
     auto client = Client_Get();

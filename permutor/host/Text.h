@@ -7,7 +7,9 @@
 
 namespace permutor::host {
 
-constexpr char Text_UpperChar(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+constexpr char Text_UpperChar(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 inline std::string Text_Upper(std::string_view s) {
     std::string r(s);

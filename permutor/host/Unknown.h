@@ -49,7 +49,7 @@ struct TGuid {
     std::string ToString() const;
 };
 
-#define PERMUTOR_INTERFACE_ID(text)                                                                    \
+#define PERMUTOR_INTERFACE_ID(text)                                                                          \
     static constexpr ::permutor::host::TGuid IID = ::permutor::host::TGuid::FromString(text)
 
 // COM-style root. An object answers QueryInterface for every interface it offers; an object that
@@ -77,8 +77,7 @@ public:
     IPtr(const IPtr& o) : IPtr(o.FPtr) {}
     IPtr(IPtr&& o) noexcept : FPtr(std::exchange(o.FPtr, nullptr)) {}
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    IPtr(const IPtr<U>& o) : IPtr(static_cast<T*>(o.get())) {}
+    requires std::is_convertible_v<U*, T*> IPtr(const IPtr<U>& o) : IPtr(static_cast<T*>(o.get())) {}
     ~IPtr() { reset(); }
 
     IPtr& operator=(IPtr o) noexcept {
@@ -171,9 +170,7 @@ private:
             return Match<typename I::TBase>(iid, out);
         return false;
     }
-    template <class F, class...> struct FirstOf {
-        using type = F;
-    };
+    template <class F, class...> struct FirstOf { using type = F; };
     using First = typename FirstOf<Is...>::type;
     std::atomic<std::uint32_t> FRefCount{0};
 };

@@ -24,9 +24,10 @@ class IMessagesPanel : public IUnknown {
 public:
     PERMUTOR_INTERFACE_ID("{7D20B1C3-52E4-4F7A-9E11-2A6B3C4D2001}");
     // One line in the panel; activating it runs the cross-probe process with its parameters.
-    virtual void AddMessage(const std::string& messageClass, const std::string& text, const std::string& source,
-                            const std::string& documentName, const std::string& crossProbeProcess,
-                            const std::string& crossProbeParameters, std::int32_t imageIndex) = 0;
+    virtual void AddMessage(const std::string& messageClass, const std::string& text,
+                            const std::string& source, const std::string& documentName,
+                            const std::string& crossProbeProcess, const std::string& crossProbeParameters,
+                            std::int32_t imageIndex) = 0;
 };
 
 // Something attached to a design object (a model file, a pin configuration file...).

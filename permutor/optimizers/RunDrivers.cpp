@@ -10,7 +10,8 @@ bool AutoPermutor_Run(const std::string&) {
     return false;
 }
 
-bool InteractiveSwapper_Run(const std::string&, TInteractiveSwapperKind, model::TSwapMode, const std::string&) {
+bool InteractiveSwapper_Run(const std::string&, TInteractiveSwapperKind, model::TSwapMode,
+                            const std::string&) {
     host::MessageBox_Error("Not available in this build");
     return false;
 }

@@ -14,8 +14,9 @@ using namespace permutor::entry;
 
 namespace {
 
-const char* const cAllCommands[] = {"ConfigurePermutor",  "RunAutoPermutor",     "RunManualPermutor",
-                                    "RunKESTRELPermutor", "RunManualPartSwapper", "RunManualDifferentialPairSwapper",
+const char* const cAllCommands[] = {"ConfigurePermutor",    "RunAutoPermutor",
+                                    "RunManualPermutor",    "RunKESTRELPermutor",
+                                    "RunManualPartSwapper", "RunManualDifferentialPairSwapper",
                                     "KESTRELPinSwap"};
 
 struct TState {
@@ -47,7 +48,8 @@ protected:
 
     TState State(const std::string& command, IServerDocumentView* view, const std::string& params = "") {
         TState s;
-        Server->GetCommandState(command, params, view, s.Enabled, s.Checked, s.Visible, s.Caption, s.ImageFile);
+        Server->GetCommandState(command, params, view, s.Enabled, s.Checked, s.Visible, s.Caption,
+                                s.ImageFile);
         return s;
     }
     // The texts of the error boxes shown so far.
@@ -81,17 +83,15 @@ TEST_F(CommandsTest, ModuleIsNamedAndHoldsTheClientForItsLife) {
 TEST_F(CommandsTest, SwapCommandsOutsideABoardNameTheirKind) {
     auto view = Host.OpenView(*Sch);
     const std::pair<const char*, const char*> cases[] = {
-        {"RunAutoPermutor", "Pin"},
-        {"RunManualPermutor", "Pin"},
-        {"RunKESTRELPermutor", "Pin"},
-        {"KESTRELPinSwap", "Pin"},
-        {"RunManualPartSwapper", "Part"},
-        {"RunManualDifferentialPairSwapper", "Differential-Pair"},
+        {"RunAutoPermutor", "Pin"},       {"RunManualPermutor", "Pin"},
+        {"RunKESTRELPermutor", "Pin"},    {"KESTRELPinSwap", "Pin"},
+        {"RunManualPartSwapper", "Part"}, {"RunManualDifferentialPairSwapper", "Differential-Pair"},
     };
     for (const auto& [command, kind] : cases) {
         Mark = Host.UI().Boxes().size();
         Server->LaunchCommand(command, "", view.get());
-        EXPECT_EQ(ErrorTexts(), std::vector<std::string>{std::string(kind) + " Swapping must be run from a PCB Document"})
+        EXPECT_EQ(ErrorTexts(),
+                  std::vector<std::string>{std::string(kind) + " Swapping must be run from a PCB Document"})
             << command;
     }
     // Without a view there is no document, hence no board either.
@@ -239,8 +239,9 @@ TEST_F(CommandsTest, ConfigureKeyComesFromSelectionThenBoardThenParameter) {
     EXPECT_EQ(ConfigurePermutor_ComponentKey(board, "UniqueId=\\X\\Y"), "\\X\\Y");
     // Context-sensitive in any letter case: the first selected schematic component wins.
     for (const char* value : {"True", "true", "TRUE"})
-        EXPECT_EQ(ConfigurePermutor_ComponentKey(board, std::string("ContextSensitive=") + value + "|UniqueId=\\X"),
-                  R1->UniqueId())
+        EXPECT_EQ(
+            ConfigurePermutor_ComponentKey(board, std::string("ContextSensitive=") + value + "|UniqueId=\\X"),
+            R1->UniqueId())
             << value;
     EXPECT_EQ(ConfigurePermutor_ComponentKey(board, "ContextSensitive=yes|UniqueId=\\X"), "\\X");
 

@@ -8,8 +8,12 @@ namespace {
 
 std::vector<std::string> gCalls;
 
-void RunFirst(IServerDocumentView*, const std::string& p) { gCalls.push_back("first:" + p); }
-void RunSecond(IServerDocumentView*, const std::string& p) { gCalls.push_back("second:" + p); }
+void RunFirst(IServerDocumentView*, const std::string& p) {
+    gCalls.push_back("first:" + p);
+}
+void RunSecond(IServerDocumentView*, const std::string& p) {
+    gCalls.push_back("second:" + p);
+}
 void StateHidden(IServerDocumentView*, const std::string&, std::int32_t& enabled, std::int32_t&,
                  std::int32_t& visible, std::string& caption, std::string&) {
     enabled = cFalse32;

@@ -22,8 +22,8 @@ TEST(PluginLibrary, ExportsTheEntryPointsAndCreatesTheModule) {
 
     std::int32_t enabled = 0, checked = 0, visible = 0;
     std::string caption, image;
-    server->GetCommandState("RunManualPermutor", "", host.OpenView(board).get(), enabled, checked, visible, caption,
-                            image);
+    server->GetCommandState("RunManualPermutor", "", host.OpenView(board).get(), enabled, checked, visible,
+                            caption, image);
     EXPECT_EQ(enabled, -1);
     server.reset();
 

@@ -61,7 +61,7 @@ TEST(ParameterList, LookupMissesLeaveAnEmptyValue) {
     EXPECT_EQ(value, "");
     // Only ASCII letters fold: a different non-letter byte is a different name.
     EXPECT_FALSE(list.GetState_ParameterAsString("Pin-1", value));
-    list.SetState_FromString("\xC3\xA9=1", true); // é
+    list.SetState_FromString("\xC3\xA9=1", true);                     // é
     EXPECT_FALSE(list.GetState_ParameterAsString("\xC3\x89", value)); // É
     EXPECT_TRUE(list.GetState_ParameterAsString("\xC3\xA9", value));
 }
