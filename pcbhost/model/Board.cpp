@@ -131,7 +131,7 @@ private:
         geo::TBox box = area ? BoxOf(*area) : geo::TBox();
         for (TPcbNet* net : FBoard->NetList())
             for (TConnection* c : net->Ratsnest()) {
-                if (area && !geo::bg::intersects(box, c->Shape().Bounds()))
+                if (area && !geo::bg::intersects(box, BoxOf({c->X1(), c->Y1(), c->X2(), c->Y2()})))
                     continue;
                 if (FBoard->OnLayers(c, FLayers))
                     FItems.emplace_back(c->Interface());
@@ -341,6 +341,10 @@ geo::TShape TPad::Shape() const {
         break;
     }
     return geo::PolygonShape(rect(w / 2, h / 2), 0);
+}
+
+TLayerSet TPad::CopperLayers() const {
+    return FCopperOverride ? *FCopperOverride : TPrimitive::CopperLayers();
 }
 
 void TPad::Anchors(std::vector<TAnchor>& out) const {
@@ -1011,6 +1015,8 @@ void TBoard::Place(TPrimitive* p) {
     Retain(p);
     p->FBoard = this;
     FPrimitives.push_back(p);
+    if (!p->SourceId().empty())
+        std::erase(FRemovedSourceIds, p->SourceId());
     FSpatialDirty = true;
     NoteChange();
     if (p->FNet)
@@ -1038,6 +1044,8 @@ void TBoard::Unplace(TPrimitive* p) {
     }
     if (p->FNet)
         p->FNet->Detach(p);
+    if (!p->SourceId().empty())
+        FRemovedSourceIds.push_back(p->SourceId());
     p->FBoard = nullptr;
     FPrimitives.erase(std::find(FPrimitives.begin(), FPrimitives.end(), p));
     if (FCurrentObject == p)
@@ -1046,6 +1054,12 @@ void TBoard::Unplace(TPrimitive* p) {
     FSpatialDirty = true;
     NoteChange();
     Drop(p);
+}
+
+void TBoard::ClearModifiedFlags() {
+    FModified = false;
+    for (TPrimitive* p : FPrimitives)
+        p->ClearModified();
 }
 
 std::vector<TPcbComponent*> TBoard::ComponentList() const {

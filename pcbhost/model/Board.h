@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -161,6 +162,9 @@ public:
     // Outline of a custom pad relative to its centre, unrotated.
     void SetOutline(std::vector<TCoordPoint> outline) { FOutline = std::move(outline), Touched(true); }
     void SetExcludedFromSubNets(bool excluded) { FExcludedFromSubNets = excluded; }
+    // Copper layers that differ from the pad's layer: a through-hole pad with copper on the
+    // outer layers only, or a hole without copper (an empty set). Cleared by passing nothing.
+    void SetCopperLayerOverride(std::optional<TLayerSet> layers) { FCopperOverride = layers, Touched(true); }
     TPadShapeKind PadShape() const { return FShape; }
     TCoord Width() const { return FWidth; }
     TCoord Height() const { return FHeight; }
@@ -176,10 +180,12 @@ public:
     std::string OwnerText() override;
 
     geo::TShape Shape() const override;
+    TLayerSet CopperLayers() const override;
     void Anchors(std::vector<TAnchor>& out) const override;
     std::string Describe() const override;
 
 private:
+    std::optional<TLayerSet> FCopperOverride;
     std::string FName;
     TCoord FX = 0, FY = 0;
     TPadShapeKind FShape = ePad_Rect;
@@ -497,6 +503,10 @@ public:
     bool Modified() const { return FModified; }
     void SetModified(bool modified) { FModified = modified; }
     std::uint64_t ChangeSerial() const { return FChangeSerial; }
+    // Clears the modified flags of the board and its objects (after loading or saving).
+    void ClearModifiedFlags();
+    // File identifiers of loaded objects that were taken off the board since loading.
+    const std::vector<std::string>& RemovedSourceIds() const { return FRemovedSourceIds; }
     void NoteChange() {
         FModified = true;
         ++FChangeSerial;
@@ -567,6 +577,7 @@ private:
     std::int32_t FRedrawCount = 0;
     bool FModified = false;
     std::uint64_t FChangeSerial = 0;
+    std::vector<std::string> FRemovedSourceIds;
 };
 
 // One change of a board, as an undo step records it.

@@ -531,3 +531,34 @@ TEST_F(TBoardFixture, LayersOfTheBoard) {
     Pcb.DisplayUnit(eImperial);
     EXPECT_EQ(Board.DisplayUnit(), eImperial);
 }
+
+TEST_F(TBoardFixture, PadCopperCanBeLimitedToSomeLayers) {
+    Pcb.CopperLayers(4);
+    TPad& outerOnly = Pcb.AddFreePad("H", 0, 0).ThroughHole().Size(1.6, 1.6).Net("N").Model();
+    Pcb.AddTrack("N", {0, 0}, {5, 0}, 0.2, TV6_Layer(eV6_MidLayer1));
+    EXPECT_EQ(Net("N").Islands().size(), 1u);
+    outerOnly.SetCopperLayerOverride(TLayerSet().Include(eV6_TopLayer).Include(eV6_BottomLayer));
+    EXPECT_EQ(Net("N").Islands().size(), 2u) << "an outer-layer annulus does not meet an inner track";
+    outerOnly.SetCopperLayerOverride(std::nullopt);
+    EXPECT_EQ(Net("N").Islands().size(), 1u);
+}
+
+TEST_F(TBoardFixture, RemovedLoadedObjectsAreListedForTheWriter) {
+    TTrack& loaded = Pcb.AddTrack("N", {0, 0}, {1, 0}, 0.2);
+    loaded.SetSourceId("b3f1");
+    TTrack& added = Pcb.AddTrack("N", {1, 0}, {2, 0}, 0.2);
+    Board.ClearModifiedFlags();
+    EXPECT_FALSE(Board.Modified());
+    EXPECT_FALSE(loaded.Modified());
+    IPCB_ServerInterface* pcb = &Host.PcbServer();
+    pcb->PreProcess();
+    Board.RemoveObject(&loaded);
+    Board.RemoveObject(&added);
+    pcb->PostProcess();
+    EXPECT_EQ(Board.RemovedSourceIds(), (std::vector<std::string>{"b3f1"}));
+    EXPECT_TRUE(Board.Modified());
+    Host.PcbServer().Undo();
+    EXPECT_TRUE(Board.RemovedSourceIds().empty()) << "undo puts the loaded track back";
+    loaded.SetNet(nullptr);
+    EXPECT_TRUE(loaded.Modified());
+}

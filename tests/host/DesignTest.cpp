@@ -382,3 +382,42 @@ TEST_F(TDesignFixture, ImplementationsAndDeviceKeysReachTheDesignComponent) {
     c->Refresh();
     EXPECT_EQ(c->RefreshCount, 1);
 }
+
+TEST(DesignWithoutBuilders, ModelFilledDirectlyCompilesLikeABuiltOne) {
+    // What a file loader does: create the model objects and hand them to the host.
+    THost host;
+    TProject& project = host.Workspace().AddProject("/virtual/l/l.kicad_pro");
+    auto sheet = MakeObject<TSchDocument>("/virtual/l/l.kicad_sch", false);
+    auto symbol = sheet->AddSymbol("Q1", 1);
+    symbol->AddPin("1", 0).LoadSwapId(eSwapId_Pin, "S");
+    symbol->AddPin("2", 0).LoadSwapId(eSwapId_Pin, "S");
+    sheet->PlaceUnit(symbol, 1, "\\root\\q1");
+    host.AddSchematicDocument(project, *sheet);
+
+    auto board = MakeObject<TBoard>("/virtual/l/l.kicad_pcb");
+    auto footprint = MakeObject<TPcbComponent>();
+    footprint->SetNameText("Q1");
+    footprint->SetSourceUniqueId("\\ROOT\\Q1");
+    footprint->SetKey("fp-q1");
+    board->Place(footprint.get());
+    for (const char* name : {"1", "2"}) {
+        auto pad = MakeObject<TPad>();
+        pad->SetName(name);
+        pad->SetSize(MM(1), MM(1));
+        pad->SetPosition(name[0] == '1' ? 0 : MM(3), 0);
+        footprint->AddPad(pad.get());
+        board->Place(pad.get());
+        pad->AssignNet(&board->EnsureNet(std::string("NET") + name));
+    }
+    host.AddBoardDocument(project, *board);
+    project.Compile();
+
+    auto mappings = project.ComponentMappings(board->Path());
+    ASSERT_EQ(mappings->MatchedCount(), 1) << "paths match without regard to case";
+    auto pins = mappings->MatchedSchematicComponent(0);
+    EXPECT_EQ(pins->Pin(1)->OwningNet()->Name(), "NET2");
+    EXPECT_EQ(pins->Pin(1)->SwapId(eSwapId_Pin), "S");
+    EXPECT_EQ(symbol->Pins()[0]->WriteCount(), 0) << "loading is not writing";
+    EXPECT_EQ(QueryInterface<IPCB_ServerInterface>(host.Client())->BoardByDocumentPath(board->Path()).get(),
+              static_cast<IPCB_Board*>(board.get()));
+}
