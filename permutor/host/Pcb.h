@@ -142,6 +142,11 @@ class IPCB_Net;
 class IPCB_Component;
 class IPCB_Board;
 
+// Bits of IPCB_Primitive::ExclusionFlags: copper that searches for connected copper must not
+// follow (keep-out copper), and copper the host leaves out of connectivity (a plain hole).
+inline constexpr std::uint32_t cPrimitiveExclusion_KeepOut = 1;
+inline constexpr std::uint32_t cPrimitiveExclusion_NoConnectivity = 2;
+
 class IPCB_Primitive : public IUnknown {
 public:
     PERMUTOR_INTERFACE_ID("{A3F0C7E2-1B5D-4C69-8A24-6E3B9D0F3001}");
@@ -154,7 +159,7 @@ public:
     virtual void EndModify() = 0;
     virtual TCoordRect BoundingRectangle() = 0;
     virtual TV6_Layer Layer() = 0;
-    // Host-specific exclusion flags (keep-out, excluded from connectivity...).
+    // Host-specific exclusion flags (cPrimitiveExclusion_...).
     virtual std::uint32_t ExclusionFlags() = 0;
     virtual bool InComponent() = 0;
     virtual IPtr<IPCB_Component> Component() = 0;
@@ -176,6 +181,9 @@ public:
     virtual bool ExcludedFromSubNets() = 0;
     // Text of the pad's owner; empty for free pads of the board.
     virtual std::string OwnerText() = 0;
+    // The owner text that keeps the pad's centre from ending a connection: empty for pads whose
+    // copper can take a connection, the owner's name for pads that cannot (a plain hole).
+    virtual std::string ConnectionOwnerText() = 0;
 };
 
 class IPCB_Via : public IPCB_Primitive {
@@ -211,6 +219,13 @@ public:
     virtual TCoordPoint StartPoint() = 0;
     virtual TCoordPoint EndPoint() = 0;
     virtual TCoord Width() = 0;
+};
+
+// Offered by board objects that lie on copper layers without being connectable copper; the
+// search for touching copper passes them by.
+class IPCB_NonConnectingObject : public IUnknown {
+public:
+    PERMUTOR_INTERFACE_ID("{342ED991-2EB6-479E-83AF-706CD4F2A261}");
 };
 
 // Filled copper (zone fills, regions).

@@ -1,0 +1,133 @@
+// The two list kinds of the swap model: a typed list of record references that can be packed,
+// sorted and copied, and a string list kept sorted without regard to case that accepts equal
+// keys (the model's maps from ids and net keys to records).
+#pragma once
+
+#include "permutor/host/Host.h"
+#include "permutor/host/Text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace permutor::model {
+
+// A list of references to records; it never owns them.
+template <class T> class TPackedList {
+public:
+    std::size_t Count() const { return FItems.size(); }
+    bool Empty() const { return FItems.empty(); }
+    T* operator[](std::size_t index) const { return FItems[index]; }
+    T* First() const { return FItems.front(); }
+    T* Last() const { return FItems.back(); }
+
+    void Add(T* item) { FItems.push_back(item); }
+    void Insert(std::size_t index, T* item) { FItems.insert(FItems.begin() + std::ptrdiff_t(index), item); }
+    void Delete(std::size_t index) { FItems.erase(FItems.begin() + std::ptrdiff_t(index)); }
+    // Removes the first occurrence; false when the item is not in the list.
+    bool Remove(T* item) {
+        auto it = std::find(FItems.begin(), FItems.end(), item);
+        if (it == FItems.end())
+            return false;
+        FItems.erase(it);
+        return true;
+    }
+    std::ptrdiff_t IndexOf(const T* item) const {
+        auto it = std::find(FItems.begin(), FItems.end(), item);
+        return it == FItems.end() ? -1 : it - FItems.begin();
+    }
+    bool Contains(const T* item) const { return IndexOf(item) >= 0; }
+    void Clear() { FItems.clear(); }
+    void Reserve(std::size_t n) { FItems.reserve(n); }
+
+    // Removes, in one pass, every entry for which `remove` holds; the others keep their order.
+    template <class TPredicate> void Pack(TPredicate remove) {
+        FItems.erase(std::remove_if(FItems.begin(), FItems.end(), [&](T* item) { return remove(item); }),
+                     FItems.end());
+    }
+    // Sorts by `compare` (negative, zero or positive like a three-way comparison); not stable.
+    template <class TCompare> void Sort(TCompare compare) {
+        std::sort(FItems.begin(), FItems.end(), [&](T* a, T* b) { return compare(a, b) < 0; });
+    }
+    void Assign(const TPackedList& other) { FItems = other.FItems; }
+
+    auto begin() const { return FItems.begin(); }
+    auto end() const { return FItems.end(); }
+    const std::vector<T*>& Items() const { return FItems; }
+
+    friend bool operator==(const TPackedList& a, const TPackedList& b) { return a.FItems == b.FItems; }
+
+private:
+    std::vector<T*> FItems;
+};
+
+// The key of a board net in the model's maps: the value of its interface reference as 16
+// hexadecimal digits (sixteen zeros for no net). Identity of a net is identity of that reference.
+std::string Net_Key(host::IPCB_Net* net);
+
+// A string list kept sorted, comparing ASCII letters without regard to case, accepting equal
+// keys. A key equal to keys already present goes in before them, so a look-up, which finds the
+// first entry in sorted order, finds the one added last.
+template <class TObject> class TSortedStringList {
+public:
+    struct TEntry {
+        std::string Key;
+        TObject Object;
+    };
+
+    std::size_t Count() const { return FEntries.size(); }
+    bool Empty() const { return FEntries.empty(); }
+    const std::string& Key(std::size_t index) const { return FEntries[index].Key; }
+    const TObject& Object(std::size_t index) const { return FEntries[index].Object; }
+    TObject& Object(std::size_t index) { return FEntries[index].Object; }
+
+    // Inserts and returns the entry's index.
+    std::size_t Add(const std::string& key, TObject object) {
+        const std::size_t index = LowerBound(key);
+        FEntries.insert(FEntries.begin() + std::ptrdiff_t(index), TEntry{key, std::move(object)});
+        return index;
+    }
+    // The index of the first entry whose key equals `key` without regard to case.
+    bool Find(const std::string& key, std::size_t& index) const {
+        index = LowerBound(key);
+        return index < FEntries.size() && host::Text_CompareNoCase(FEntries[index].Key, key) == 0;
+    }
+    std::ptrdiff_t IndexOf(const std::string& key) const {
+        std::size_t index;
+        return Find(key, index) ? std::ptrdiff_t(index) : -1;
+    }
+    // The object of the first entry with that key, or a default (empty) object.
+    TObject Lookup(const std::string& key) const {
+        std::size_t index;
+        return Find(key, index) ? FEntries[index].Object : TObject();
+    }
+    void Delete(std::size_t index) { FEntries.erase(FEntries.begin() + std::ptrdiff_t(index)); }
+    void Clear() { FEntries.clear(); }
+
+    // Keyed by a board net.
+    bool HasPCB(host::IPCB_Net* net) const { return IndexOf(Net_Key(net)) >= 0; }
+    // With `check` set and the net's key present, adds nothing and returns false.
+    bool AddPCBObject(host::IPCB_Net* net, TObject object, bool check) {
+        const std::string key = Net_Key(net);
+        if (check && IndexOf(key) >= 0)
+            return false;
+        Add(key, std::move(object));
+        return true;
+    }
+
+    auto begin() const { return FEntries.begin(); }
+    auto end() const { return FEntries.end(); }
+
+private:
+    std::size_t LowerBound(const std::string& key) const {
+        auto it = std::lower_bound(
+            FEntries.begin(), FEntries.end(), key,
+            [](const TEntry& e, const std::string& k) { return host::Text_CompareNoCase(e.Key, k) < 0; });
+        return std::size_t(it - FEntries.begin());
+    }
+    std::vector<TEntry> FEntries;
+};
+
+} // namespace permutor::model
