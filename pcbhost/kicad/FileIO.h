@@ -1,0 +1,20 @@
+// Whole-file reading and crash-safe replacement of KiCad files.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace pcbhost::sexpr {
+
+// The file's bytes. Throws std::system_error whose message names the file.
+std::string readFile(const std::filesystem::path& path);
+
+// Replaces `path` with `bytes` so that the file is at every moment either the old or the new
+// content: the bytes go to a temporary file in the same folder, are flushed to disk, and the
+// temporary is renamed over the target. With `keepBackup` the previous content stays as
+// `<name>.bak` beside it. On failure the target is untouched, the temporary is removed, and a
+// std::system_error naming the file is thrown. A symbolic link is followed, so the link survives.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool keepBackup = true);
+
+} // namespace pcbhost::sexpr

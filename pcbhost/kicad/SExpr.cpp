@@ -1,0 +1,410 @@
+// Nodes, located errors and string quoting.
+#include "SExpr.h"
+
+#include "FileIO.h"
+#include "SExprTree.h"
+
+#include <charconv>
+#include <cmath>
+#include <fmt/format.h>
+#include <system_error>
+
+namespace pcbhost::sexpr {
+
+using detail::Item;
+
+// ---------------------------------------------------------------------------------------------
+// Errors
+
+std::string formatLocated(std::string_view file, std::uint32_t line, std::uint32_t column,
+                          std::string_view message) {
+    std::string out;
+    out.reserve(file.size() + message.size() + 24);
+    out += file;
+    out += ':';
+    out += std::to_string(line);
+    out += ':';
+    out += std::to_string(column);
+    out += ": ";
+    out += message;
+    return out;
+}
+
+ParseError::ParseError(std::string file, std::uint32_t line, std::uint32_t column, std::string message)
+    : std::runtime_error(formatLocated(file, line, column, message)), file_(std::move(file)), line_(line),
+      column_(column), message_(std::move(message)) {}
+
+// ---------------------------------------------------------------------------------------------
+// Node
+
+namespace {
+
+const Item& itemOf(const detail::Tree* tree, std::uint32_t index) {
+    if (tree == nullptr) {
+        throw std::logic_error("use of a null s-expression node");
+    }
+    return tree->items[index];
+}
+
+std::string shortText(std::string_view text) {
+    constexpr std::size_t kMax = 40;
+    if (text.size() <= kMax) {
+        return std::string(text);
+    }
+    return fmt::format("{}...", text.substr(0, kMax));
+}
+
+} // namespace
+
+Node::Kind Node::kind() const {
+    return itemOf(tree_, index_).kind;
+}
+std::uint32_t Node::begin() const {
+    return itemOf(tree_, index_).begin;
+}
+std::uint32_t Node::end() const {
+    return itemOf(tree_, index_).end;
+}
+std::uint32_t Node::line() const {
+    return itemOf(tree_, index_).line;
+}
+std::uint32_t Node::column() const {
+    return itemOf(tree_, index_).column;
+}
+
+std::string_view Node::text() const {
+    const Item& item = itemOf(tree_, index_);
+    return std::string_view(tree_->bytes).substr(item.begin, item.end - item.begin);
+}
+
+std::string_view Node::value() const {
+    const Item& item = itemOf(tree_, index_);
+    if (item.kind == Kind::List) {
+        fail(fmt::format("expected an atom but found {}", describe()));
+    }
+    return tree_->valueOf(item);
+}
+
+double Node::asDouble() const {
+    std::string_view text = value();
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    double result = 0;
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), last, result, std::chars_format::general);
+    // from_chars also reads "inf" and "nan", which no KiCad length or angle can be.
+    if (text.empty() || ec != std::errc() || ptr != last || !std::isfinite(result)) {
+        fail(fmt::format("expected a number but found {}", describe()));
+    }
+    return result;
+}
+
+std::int64_t Node::asInt() const {
+    std::string_view text = value();
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    std::int64_t result = 0;
+    const char* last = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), last, result);
+    if (ec == std::errc::result_out_of_range) {
+        fail(fmt::format("integer out of range: {}", describe()));
+    }
+    if (text.empty() || ec != std::errc() || ptr != last) {
+        fail(fmt::format("expected an integer but found {}", describe()));
+    }
+    return result;
+}
+
+Node Node::parent() const {
+    const Item& item = itemOf(tree_, index_);
+    return item.parent == detail::kNoParent ? Node() : Node(tree_, item.parent);
+}
+
+std::size_t Node::indexInParent() const {
+    const Node up = parent();
+    if (!up) {
+        return 0;
+    }
+    const Item& list = tree_->items[up.index_];
+    for (std::uint32_t i = 0; i < list.count; ++i) {
+        if (tree_->children[list.first + i] == index_) {
+            return i;
+        }
+    }
+    throw std::logic_error("s-expression tree is inconsistent");
+}
+
+std::size_t Node::size() const {
+    const Item& item = itemOf(tree_, index_);
+    return item.kind == Kind::List ? item.count : 0;
+}
+
+Node Node::operator[](std::size_t index) const {
+    const Item& item = itemOf(tree_, index_);
+    if (item.kind != Kind::List || index >= item.count) {
+        return Node();
+    }
+    return Node(tree_, tree_->children[item.first + index]);
+}
+
+Node::Children Node::children() const {
+    const Item& item = itemOf(tree_, index_);
+    if (item.kind != Kind::List || item.count == 0) {
+        return Children(tree_, nullptr, 0);
+    }
+    return Children(tree_, tree_->children.data() + item.first, item.count);
+}
+
+std::string_view Node::keyword() const {
+    const Node first = (*this)[0];
+    if (!first || first.kind() != Kind::BareAtom) {
+        return {};
+    }
+    return first.text();
+}
+
+Node Node::find(std::string_view keyword) const {
+    for (const Node child : children()) {
+        if (child.is(keyword)) {
+            return child;
+        }
+    }
+    return Node();
+}
+
+std::vector<Node> Node::findAll(std::string_view keyword) const {
+    std::vector<Node> found;
+    for (const Node child : children()) {
+        if (child.is(keyword)) {
+            found.push_back(child);
+        }
+    }
+    return found;
+}
+
+Node Node::require(std::string_view keyword) const {
+    const Node found = find(keyword);
+    if (!found) {
+        fail(fmt::format("expected ({} ...) in {}", keyword, describe()));
+    }
+    return found;
+}
+
+Node Node::atom(std::size_t index) const {
+    const Node element = (*this)[index];
+    if (!element) {
+        // Point at where the missing element would have been: the list's closing parenthesis.
+        const Item& item = itemOf(tree_, index_);
+        const std::size_t at = item.kind == Kind::List ? item.end - 1 : item.begin;
+        const Document::Position pos = tree_->positionOf(at);
+        throw ParseError(tree_->fileName, pos.line, pos.column,
+                         fmt::format("expected an atom at index {} of {}", index, describe()));
+    }
+    if (element.isList()) {
+        element.fail(fmt::format("expected an atom at index {} of {} but found {}", index, describe(),
+                                 element.describe()));
+    }
+    return element;
+}
+
+ParseError Node::error(std::string_view message) const {
+    const Item& item = itemOf(tree_, index_);
+    return ParseError(tree_->fileName, item.line, item.column, std::string(message));
+}
+
+void Node::fail(std::string_view message) const {
+    throw error(message);
+}
+
+std::string Node::location() const {
+    const Item& item = itemOf(tree_, index_);
+    return fmt::format("{}:{}:{}", tree_->fileName, item.line, item.column);
+}
+
+std::string Node::describe() const {
+    const Item& item = itemOf(tree_, index_);
+    if (item.kind != Kind::List) {
+        return fmt::format("'{}'", shortText(text()));
+    }
+    const std::string_view word = keyword();
+    if (word.empty()) {
+        return item.count == 0 ? "()" : "(...)";
+    }
+    return fmt::format("({}{}", shortText(word), item.count > 1 ? " ...)" : ")");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Document: reading and queries (edits are in SExprEdit.cpp)
+
+Document Document::parse(std::string bytes, std::string fileName, std::string_view expectedRoot) {
+    return Document(detail::parseTree(std::move(bytes), std::move(fileName), expectedRoot));
+}
+
+Document Document::load(const std::filesystem::path& path, std::string_view expectedRoot) {
+    return parse(readFile(path), path.string(), expectedRoot);
+}
+
+Node Document::root() const {
+    return Node(tree_.get(), 0);
+}
+std::string_view Document::source() const {
+    return tree_->bytes;
+}
+const std::string& Document::fileName() const {
+    return tree_->fileName;
+}
+std::size_t Document::nodeCount() const {
+    return tree_->items.size();
+}
+
+std::string_view Document::lineEnding() const {
+    const std::string& bytes = tree_->bytes;
+    const std::size_t newline = bytes.find('\n');
+    if (newline != std::string::npos && newline > 0 && bytes[newline - 1] == '\r') {
+        return "\r\n";
+    }
+    return "\n";
+}
+
+Document::Position Document::positionOf(std::size_t offset) const {
+    return tree_->positionOf(offset);
+}
+
+ParseError Document::errorAt(std::size_t offset, std::string_view message) const {
+    const Position pos = positionOf(offset);
+    return ParseError(tree_->fileName, pos.line, pos.column, std::string(message));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Strings
+
+std::string quote(std::string_view value) {
+    std::string out;
+    out.reserve(value.size() + 2);
+    out += '"';
+    for (const char c : value) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c; // tabs and all other bytes, UTF-8 included, are written as they are
+            break;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+bool needsQuotes(std::string_view value) {
+    if (value.empty() || value.front() == '#') {
+        return true;
+    }
+    for (const char c : value) {
+        if (detail::isDelimiter(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool isOctal(char c) {
+    return c >= '0' && c <= '7';
+}
+
+} // namespace
+
+std::string unescape(std::string_view body) {
+    std::string out;
+    out.reserve(body.size());
+    std::size_t i = 0;
+    while (i < body.size()) {
+        const char c = body[i];
+        if (c != '\\' || i + 1 >= body.size()) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const char e = body[i + 1];
+        switch (e) {
+        case '"':
+        case '\\':
+            out += e;
+            i += 2;
+            continue;
+        case 'n':
+            out += '\n';
+            i += 2;
+            continue;
+        case 'r':
+            out += '\r';
+            i += 2;
+            continue;
+        case 't':
+            out += '\t';
+            i += 2;
+            continue;
+        case 'x': {
+            std::size_t j = i + 2;
+            int value = 0;
+            while (j < body.size() && j < i + 4 && hexDigit(body[j]) >= 0) {
+                value = value * 16 + hexDigit(body[j]);
+                ++j;
+            }
+            if (j > i + 2) {
+                out += static_cast<char>(value);
+                i = j;
+                continue;
+            }
+            break;
+        }
+        default:
+            if (isOctal(e)) {
+                std::size_t j = i + 1;
+                int value = 0;
+                while (j < body.size() && j < i + 4 && isOctal(body[j])) {
+                    value = value * 8 + (body[j] - '0');
+                    ++j;
+                }
+                if (value <= 0xFF) {
+                    out += static_cast<char>(value);
+                    i = j;
+                    continue;
+                }
+            }
+            break;
+        }
+        // Not an escape we know: keep the backslash; the bytes after it are copied as plain text.
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+} // namespace pcbhost::sexpr

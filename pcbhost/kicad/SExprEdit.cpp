@@ -1,0 +1,234 @@
+// Edits as splices on the original bytes, and rendering.
+#include "SExpr.h"
+
+#include "SExprTree.h"
+
+#include <algorithm>
+#include <fmt/format.h>
+#include <numeric>
+#include <optional>
+
+namespace pcbhost::sexpr {
+
+namespace {
+
+bool isInsertion(std::uint32_t begin, std::uint32_t end) {
+    return begin == end;
+}
+
+// Text inserted at `at` must not run into the atoms on either side: `a(b)` with `c` inserted
+// before `(b)` has to become `a c (b)`, not `ac (b)`. A '#' right after the insertion point starts a
+// comment today and must still start one.
+std::string keptApart(std::string_view bytes, std::uint32_t at, std::string text) {
+    if (text.empty()) {
+        return text;
+    }
+    if (at > 0 && !detail::isDelimiter(bytes[at - 1]) && !detail::isDelimiter(text.front())) {
+        text.insert(text.begin(), ' ');
+    }
+    if (at < bytes.size() && !detail::isDelimiter(bytes[at]) && !detail::isDelimiter(text.back())) {
+        text += ' ';
+    }
+    return text;
+}
+
+} // namespace
+
+void Document::checkOwned(Node node, const char* operation) const {
+    if (!node) {
+        throw std::invalid_argument(fmt::format("{}: null node", operation));
+    }
+    if (node.tree_ != tree_.get()) {
+        throw std::invalid_argument(fmt::format("{}: the node belongs to another document", operation));
+    }
+}
+
+void Document::splice(std::size_t begin, std::size_t end, std::string replacement) {
+    const std::size_t size = tree_->bytes.size();
+    if (begin > end || end > size) {
+        throw std::out_of_range(
+            fmt::format("splice [{}, {}) is outside {} ({} bytes)", begin, end, tree_->fileName, size));
+    }
+    const auto b = static_cast<std::uint32_t>(begin);
+    const auto e = static_cast<std::uint32_t>(end);
+    // Replaced ranges may not share a byte, and an insertion may not fall strictly inside a replaced
+    // range; insertions at a replacement's edges are well defined.
+    std::optional<std::uint32_t> clash;
+    const auto next = replaced_.lower_bound(b);
+    if (next != replaced_.begin()) {
+        const auto previous = std::prev(next);
+        if (previous->second > b) {
+            clash = previous->first;
+        }
+    }
+    if (!isInsertion(b, e)) {
+        if (next != replaced_.end() && next->first < e) {
+            clash = next->first;
+        }
+        const auto inserted = insertedAt_.upper_bound(b);
+        if (inserted != insertedAt_.end() && *inserted < e) {
+            clash = *inserted;
+        }
+    }
+    if (clash) {
+        const Position here = positionOf(begin);
+        const Position there = positionOf(*clash);
+        throw std::logic_error(
+            formatLocated(tree_->fileName, here.line, here.column,
+                          fmt::format("edit overlaps an earlier edit at {}:{}", there.line, there.column)));
+    }
+    if (isInsertion(b, e)) {
+        insertedAt_.insert(b);
+    } else {
+        replaced_.emplace(b, e);
+    }
+    splices_.push_back({b, e, std::move(replacement)});
+}
+
+void Document::replace(Node node, std::string_view text) {
+    checkOwned(node, "replace");
+    splice(node.begin(), node.end(), std::string(text));
+}
+
+void Document::setAtom(Node atom, std::string_view value) {
+    checkOwned(atom, "setAtom");
+    if (!atom.isAtom()) {
+        throw std::invalid_argument(fmt::format("setAtom: {} is a list, not an atom", atom.location()));
+    }
+    const bool quoted = atom.isQuoted() || needsQuotes(value);
+    splice(atom.begin(), atom.end(), quoted ? quote(value) : std::string(value));
+}
+
+void Document::setQuoted(Node atom, std::string_view value) {
+    checkOwned(atom, "setQuoted");
+    if (!atom.isAtom()) {
+        throw std::invalid_argument(fmt::format("setQuoted: {} is a list, not an atom", atom.location()));
+    }
+    splice(atom.begin(), atom.end(), quote(value));
+}
+
+std::string_view Document::whitespaceBefore(std::uint32_t offset) const {
+    const std::string& bytes = tree_->bytes;
+    std::uint32_t start = offset;
+    while (start > 0 && detail::isSpace(bytes[start - 1])) {
+        --start;
+    }
+    return std::string_view(bytes).substr(start, offset - start);
+}
+
+void Document::insertBefore(Node node, std::string_view text) {
+    checkOwned(node, "insertBefore");
+    if (!node.parent()) {
+        throw std::invalid_argument("insertBefore: a file holds exactly one root list");
+    }
+    const std::string_view gap = whitespaceBefore(node.begin());
+    std::string inserted(text);
+    inserted += gap.empty() ? std::string_view(" ") : gap;
+    splice(node.begin(), node.begin(), keptApart(tree_->bytes, node.begin(), std::move(inserted)));
+}
+
+void Document::insertAfter(Node node, std::string_view text) {
+    checkOwned(node, "insertAfter");
+    if (!node.parent()) {
+        throw std::invalid_argument("insertAfter: a file holds exactly one root list");
+    }
+    const std::string_view gap = whitespaceBefore(node.begin());
+    std::string inserted(gap.empty() ? std::string_view(" ") : gap);
+    inserted += text;
+    splice(node.end(), node.end(), keptApart(tree_->bytes, node.end(), std::move(inserted)));
+}
+
+void Document::insertLineAfter(Node node, std::string_view text) {
+    checkOwned(node, "insertLineAfter");
+    if (!node.parent()) {
+        throw std::invalid_argument("insertLineAfter: a file holds exactly one root list");
+    }
+    const std::string_view bytes = tree_->bytes;
+    const std::size_t newline = bytes.rfind('\n', node.begin() == 0 ? 0 : node.begin() - 1);
+    std::size_t lineStart = newline == std::string_view::npos || newline >= node.begin() ? 0 : newline + 1;
+    std::size_t indentEnd = lineStart;
+    while (indentEnd < node.begin() && (bytes[indentEnd] == ' ' || bytes[indentEnd] == '\t')) {
+        ++indentEnd;
+    }
+    std::string inserted(lineEnding());
+    inserted += bytes.substr(lineStart, indentEnd - lineStart);
+    inserted += text;
+    splice(node.end(), node.end(), keptApart(bytes, node.end(), std::move(inserted)));
+}
+
+void Document::remove(Node node) {
+    checkOwned(node, "remove");
+    if (!node.parent()) {
+        throw std::invalid_argument("remove: cannot remove the root list");
+    }
+    const std::string& bytes = tree_->bytes;
+    const std::uint32_t end = node.end();
+    std::uint32_t begin = node.begin() - static_cast<std::uint32_t>(whitespaceBefore(node.begin()).size());
+
+    // A comment runs to the end of its line: keep the line break that ends it, or the text after
+    // the removed node would become part of the comment.
+    const auto& comments = tree_->comments;
+    const auto comment =
+        std::lower_bound(comments.begin(), comments.end(), begin,
+                         [](const auto& range, std::uint32_t at) { return range.second < at; });
+    if (comment != comments.end() && comment->second == begin) {
+        while (begin < node.begin() && bytes[begin] != '\n') {
+            ++begin;
+        }
+        if (begin < node.begin()) {
+            ++begin;
+        }
+    }
+
+    // Neighbours that touch after the removal would fuse into one atom: `a (b)c` -> `a c`, not `ac`.
+    const bool fuse = begin > 0 && end < bytes.size() && !detail::isDelimiter(bytes[begin - 1]) &&
+                      !detail::isDelimiter(bytes[end]);
+    splice(begin, end, std::string(fuse ? 1 : 0, ' '));
+}
+
+void Document::discardEdits() {
+    splices_.clear();
+    replaced_.clear();
+    insertedAt_.clear();
+}
+
+std::string Document::render() const {
+    const std::string& bytes = tree_->bytes;
+    if (splices_.empty()) {
+        return bytes;
+    }
+    std::vector<std::size_t> order(splices_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    // Insertions at an offset go before a replacement starting there; equal keys keep edit order.
+    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        const Splice& x = splices_[a];
+        const Splice& y = splices_[b];
+        if (x.begin != y.begin) {
+            return x.begin < y.begin;
+        }
+        return isInsertion(x.begin, x.end) && !isInsertion(y.begin, y.end);
+    });
+
+    std::size_t size = bytes.size();
+    for (const Splice& s : splices_) {
+        size += s.text.size();
+        size -= s.end - s.begin;
+    }
+    std::string out;
+    out.reserve(size);
+    std::size_t copied = 0;
+    for (const std::size_t index : order) {
+        const Splice& s = splices_[index];
+        out.append(bytes, copied, s.begin - copied);
+        out += s.text;
+        copied = s.end;
+    }
+    out.append(bytes, copied, std::string::npos);
+    return out;
+}
+
+Document Document::reparse() const {
+    return parse(render(), tree_->fileName, tree_->expectedRoot);
+}
+
+} // namespace pcbhost::sexpr

@@ -1,0 +1,60 @@
+// Storage behind Document and Node; private to the s-expression library.
+#pragma once
+
+#include "SExpr.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pcbhost::sexpr::detail {
+
+inline constexpr std::uint32_t kNoParent = 0xFFFFFFFFu;
+
+// One node, 32 bytes. Nodes live in one vector in document order, so a big board costs a few large
+// allocations instead of one per token.
+struct Item {
+    std::uint32_t begin;
+    std::uint32_t end;
+    std::uint32_t line;
+    std::uint32_t column;
+    std::uint32_t parent;
+    // List: first slot in Tree::children and the number of elements.
+    // Atom: where the value lives (source bytes, or Tree::decoded when `inArena`) and its length.
+    std::uint32_t first;
+    std::uint32_t count;
+    Node::Kind kind;
+    bool inArena;
+};
+
+struct Tree {
+    std::string bytes;
+    std::string fileName;
+    std::string expectedRoot;
+    std::vector<Item> items;
+    // The element indices of every list, one contiguous run per list.
+    std::vector<std::uint32_t> children;
+    // Decoded values of quoted atoms that contain escapes; atoms without escapes point into `bytes`.
+    std::string decoded;
+    // [begin, end) of each `#` comment, in source order.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> comments;
+
+    Document::Position positionOf(std::size_t offset) const;
+    std::string_view valueOf(const Item& item) const {
+        const std::string& store = item.inArena ? decoded : bytes;
+        return std::string_view(store).substr(item.first, item.count);
+    }
+};
+
+// Builds the tree; throws ParseError.
+std::shared_ptr<Tree> parseTree(std::string bytes, std::string fileName, std::string_view expectedRoot);
+
+inline bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+inline bool isDelimiter(char c) {
+    return isSpace(c) || c == '(' || c == ')' || c == '"';
+}
+
+} // namespace pcbhost::sexpr::detail
