@@ -399,7 +399,12 @@ std::map<std::string, std::string> TSchematicSet::Render() const {
         std::string texts[3];
         SwapFields_Compose(*unit.Component, texts[0], texts[1], texts[2]);
         const std::string originals[3] = {unit.Pin, unit.Part, unit.Pair};
-        if (texts[0] == originals[0] && texts[1] == originals[1] && texts[2] == originals[2])
+        // Entries in another order, other letter case or spacing say the same thing: such a field
+        // is left as the user wrote it.
+        bool same[3];
+        for (int k = 0; k < 3; ++k)
+            same[k] = ParseSwapText(texts[k]) == ParseSwapText(originals[k]);
+        if (same[0] && same[1] && same[2])
             continue;
         // A symbol of a sheet used more than once stands for several components; its fields
         // take the first one's data.
@@ -411,7 +416,7 @@ std::map<std::string, std::string> TSchematicSet::Render() const {
         sexpr::Document& doc = it->second;
         const char* keys[3] = {cPinSwapField, cPartSwapField, cPairSwapField};
         for (int k = 0; k < 3; ++k) {
-            if (texts[k] == originals[k])
+            if (same[k])
                 continue;
             Node existing, hiddenTemplate, lastProperty;
             std::int64_t maxId = -1;
