@@ -95,6 +95,10 @@ public:
     // FindSubNetFromPrimitive_Scan is the plain walk it agrees with.
     TSwapSubNet* FindSubNetFromPrimitive(host::IPCB_Primitive* P);
     TSwapSubNet* FindSubNetFromPrimitive_Scan(host::IPCB_Primitive* P) const;
+    // The look-up indices are rebuilt when next used; call these after changing the group lists,
+    // their pins, the master sub-net list or a sub-net's primitives.
+    void PinIndex_Invalidate() { FPinIndexValid = false; }
+    void PrimitiveIndex_Invalidate() { FPrimitiveIndexValid = false; }
     bool ChooseSubNet(TSwapSubNet*& SubNet, const std::string& Caption);
 
     IPtr<host::IComponentMappings> ComponentMappings;
@@ -111,7 +115,6 @@ public:
     TPackedList<TSwapGroup> PartSwapGroups;
 
 private:
-    friend class TSwapSubNet;
     void Build_Nets();
     void Build_SubNets();
     void Build_SubParts();
@@ -119,9 +122,6 @@ private:
     void Report(const std::string& text, bool error);
     void AddCrossProbeMessage(const std::string& text, const std::string& documentName,
                               const std::string& process, const std::string& parameters);
-    // The look-up indices are rebuilt when next used after the lists they cover change.
-    void PinIndex_Invalidate() { FPinIndexValid = false; }
-    void PrimitiveIndex_Invalidate() { FPrimitiveIndexValid = false; }
 
     std::vector<std::unique_ptr<TOwnedObject>> FDestructionList;
     IPtr<host::IPCB_Board> FPCBBoard;
