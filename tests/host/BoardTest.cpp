@@ -562,3 +562,92 @@ TEST_F(TBoardFixture, RemovedLoadedObjectsAreListedForTheWriter) {
     loaded.SetNet(nullptr);
     EXPECT_TRUE(loaded.Modified());
 }
+
+TEST_F(TBoardFixture, ContextAndCurrentObjectAreWhatTheHostWasToldToShow) {
+    auto& fp = Pcb.AddFootprint("U3");
+    TPad& pad = fp.AddPad("1", 0, 0).Model();
+    EXPECT_FALSE(Board.CurrentObject(0, 0));
+    EXPECT_EQ(Board.CountInContext(2), 0);
+    EXPECT_FALSE(Board.ComponentInContext({eComponentObject}, 2));
+
+    Board.SetContext({&pad, &fp.Model()});
+    Board.SetCurrentObject(&pad);
+    EXPECT_EQ(Board.CountInContext(2), 2);
+    EXPECT_EQ(Board.ComponentInContext({eComponentObject}, 2).get(),
+              static_cast<IPCB_Primitive*>(&fp.Model()));
+    EXPECT_EQ(Board.ComponentInContext({ePadObject}, 2).get(), static_cast<IPCB_Primitive*>(&pad));
+    EXPECT_FALSE(Board.ComponentInContext({eViaObject}, 2));
+    EXPECT_EQ(Board.CurrentObject(0, 0).get(), static_cast<IPCB_Primitive*>(&pad));
+    // Removing an object takes it out of the context.
+    Board.RemoveObject(&pad);
+    EXPECT_EQ(Board.CountInContext(2), 1);
+    EXPECT_FALSE(Board.CurrentObject(0, 0));
+}
+
+TEST_F(TBoardFixture, DrawnLinesMovedInsideABracketMoveBackOnUndo) {
+    IPCB_ServerInterface* pcb = &Host.PcbServer();
+    auto net = QueryInterface<IPCB_Net>(pcb->CreateObject(eNetObject));
+    Board.AddNet(net.get());
+    auto line = QueryInterface<IPCB_Connection>(pcb->CreateObject(eConnectionObject));
+    net->AddPrimitive(line.get());
+    line->SetEnds(0, 0, eV6_TopLayer, 100, 100, eV6_TopLayer);
+    pcb->PreProcess();
+    line->SetEnds(MM(1), MM(2), eV6_BottomLayer, MM(3), MM(4), eV6_TopLayer);
+    pcb->PostProcess();
+    EXPECT_EQ(line->Layer1(), eV6_BottomLayer);
+    ASSERT_TRUE(Host.PcbServer().Undo());
+    EXPECT_EQ(line->X1(), 0);
+    EXPECT_EQ(line->Y2(), 100);
+    EXPECT_EQ(line->Layer1(), eV6_TopLayer);
+
+    // The net lists its drawn line like any member; it has no copper, so no islands.
+    auto it = net->IteratePrimitives();
+    EXPECT_EQ(it->First(), IPtr<IPCB_Primitive>(line));
+    EXPECT_FALSE(it->Next());
+    EXPECT_EQ(net->SubNetGroupCount(), 0);
+}
+
+namespace {
+
+// A user interface of another front end: answers every pick with one fixed point.
+class TFixedPickUI : public TUnknownImpl<IHostUI> {
+public:
+    bool HasUserInterface() override { return true; }
+    void ShowMessage(TMessageBoxKind, const std::string&, const std::string&) override {}
+    TModalResult AskQuestion(const std::string&, const std::string&, TQuestionButtons) override {
+        return eModal_No;
+    }
+    bool ChooseLocation(const std::string&, std::int32_t& x, std::int32_t& y) override {
+        x = 123, y = 456;
+        return true;
+    }
+    std::int32_t ChooseAmong(const std::string&, const std::vector<std::string>&) override { return 0; }
+    void Cursor_SetWait() override {}
+    void Cursor_Restore() override {}
+    void Status_Begin() override {}
+    void Status_Text(const std::string&) override {}
+    void Status_End() override {}
+    void StatusBar_SetPanelText(std::int32_t, const std::string&) override {}
+    void Progress_Begin(const std::string&, std::int32_t) override {}
+    void Progress_Step(std::int32_t) override {}
+    void Progress_End() override {}
+    void ProcessMessages() override {}
+    bool AbortKey_Pressed() override { return false; }
+    void Highlight_Show(const std::vector<std::uintptr_t>&) override {}
+    void View_Redraw() override {}
+    void Preview_ShowPins(std::uintptr_t, const std::string&) override {}
+};
+
+} // namespace
+
+TEST(HostWithAnotherUserInterface, BoardsAndClientUseTheInstalledServices) {
+    auto ui = MakeObject<TFixedPickUI>();
+    THost host(THostSettings{"", ui});
+    auto& pcb = host.AddFreeBoard("/virtual/ui.kicad_pcb");
+    TCoord x = 0, y = 0;
+    ASSERT_TRUE(pcb.Model().ChooseLocation(x, y, "pick"));
+    EXPECT_EQ(x, 123);
+    EXPECT_EQ(y, 456);
+    EXPECT_EQ(host.Client()->UI().get(), static_cast<IHostUI*>(ui.get()));
+    EXPECT_THROW(host.UI(), std::logic_error);
+}

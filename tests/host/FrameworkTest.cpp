@@ -249,3 +249,16 @@ TEST(HostClient, MessagesPanelKeepsEveryField) {
     EXPECT_EQ(line.CrossProbeParameters, "TargetFileName=demo.kicad_pcb|Kind=Pad|Id=U1-3");
     EXPECT_EQ(line.ImageIndex, 73);
 }
+
+TEST(HostClient, OpeningAViewOnASheetMakesItTheCurrentSheet) {
+    THost host;
+    auto& project = host.AddProject("/virtual/o/o.kicad_pro");
+    auto& first = project.AddSchematic("/virtual/o/first.kicad_sch");
+    auto& second = project.AddSchematic("/virtual/o/second.kicad_sch");
+    auto sch = QueryInterface<ISch_ServerInterface>(host.Client());
+    EXPECT_FALSE(sch->CurrentSheet());
+    host.OpenView(second);
+    EXPECT_EQ(sch->CurrentSheet()->FileName(), second.Path());
+    host.OpenView(first);
+    EXPECT_EQ(sch->CurrentSheet()->FileName(), first.Path());
+}
