@@ -87,7 +87,8 @@ TShape Capsule(TPoint a, TPoint b, double radius) {
 TShape Polyline(const std::vector<TPoint>& points, double radius) {
     if (points.empty())
         return Circle({0, 0}, radius);
-    if (points.size() == 1)
+    if (std::all_of(points.begin(), points.end(),
+                    [&](const TPoint& p) { return bg::equals(p, points.front()); }))
         return Circle(points.front(), radius);
     TShape s;
     s.Kind = eCore_Line;

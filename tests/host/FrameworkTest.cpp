@@ -190,9 +190,9 @@ TEST(HostClient, KnowsItsServersExtensionsAndDocumentKinds) {
     EXPECT_TRUE(device->Pin(1)->IsNegative());
     EXPECT_EQ(device->Pin(1)->DifferentialPairName(), "L1");
 
-    EXPECT_FALSE(client->ExtensionRegistry()->FindByName("KestrelPinMapper"));
-    host.AddExtension("KestrelPinMapper", 2);
-    auto extension = client->ExtensionRegistry()->FindByName("kestrelpinmapper");
+    EXPECT_FALSE(client->ExtensionRegistry()->FindByName("ExamplePinMapper"));
+    host.AddExtension("ExamplePinMapper", 2);
+    auto extension = client->ExtensionRegistry()->FindByName("examplepinmapper");
     ASSERT_TRUE(extension);
     EXPECT_EQ(extension->State(), 2);
 
