@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <set>
+#include <sstream>
+
 using namespace permutor::host;
 
 namespace {
@@ -30,6 +34,23 @@ TEST(PluginLibrary, ExportsTheEntryPointsAndCreatesTheModule) {
     // A factory failure reaches the host as a status, never as an exception.
     EXPECT_EQ(static_cast<std::uint32_t>(library.CreateServer(nullptr, server)), 0x8000FFFFu);
     EXPECT_FALSE(server);
+}
+
+TEST(PluginLibrary, ExportsOnlyItsCEntryPoints) {
+    // Everything else stays hidden, so a host never binds to the module's internals.
+    const std::string command = std::string("nm -D --defined-only '") + PERMUTOR_MODULE_PATH + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::set<std::string> names;
+    char line[512];
+    while (fgets(line, sizeof line, pipe)) {
+        std::istringstream fields(line);
+        std::string address, kind, name;
+        if (fields >> address >> kind >> name)
+            names.insert(name);
+    }
+    ASSERT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(names, (std::set<std::string>{"GetMemoryInfo", "ServerFactory"}));
 }
 
 TEST(PluginLibrary, LoadErrorsNameTheFile) {

@@ -238,7 +238,7 @@ TEST(KicadProjects, PadsLoseTheirNetAndGainItBack) {
         padName = target->Name();
         netName = target->OwnerNet()->Name();
         target->AssignNet(nullptr);
-        project->Save({.KeepBackup = false});
+        project->Save({.KeepBackup = false, .BoardOutput = {}});
         EXPECT_FALSE(fs::exists(copy / "pico-ice.kicad_pcb.bak"));
     }
     EXPECT_LT(Read(pcb).size(), original.size());
