@@ -1,0 +1,204 @@
+#include "pcbhost/cli/Cli.h"
+
+#include "pcbhost/cli/AbortKey.h"
+#include "pcbhost/cli/Session.h"
+#include "pcbhost/cli/SubCommands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+namespace pcbhost::cli {
+
+namespace {
+
+constexpr const char* cFooter = R"(Exit codes:
+  0  the command ran
+  1  the module showed an error box, or the request could not be met
+     (unknown reference or command disabled for the document, no route-time interface, ...)
+  2  the command line is wrong
+  3  a file could not be read or written (the message names file:line:column); nothing was written
+
+Questions are answered by --answer for their caption, else by --yes/--no, else on the terminal,
+else with their default (Yes/OK). Picks on the board come from --pick options in order; when
+they run out the pick is cancelled; without any, a terminal prompts for them.)";
+
+// A yes|no option kept as "not given" until it is.
+CLI::Option* AddYesNo(CLI::App* app, const std::string& name, std::optional<bool>& target,
+                      const std::string& description) {
+    return app
+        ->add_option_function<std::string>(
+            name, [&target](const std::string& v) { target = YesNo_Parse(v); }, description)
+        ->check(CLI::IsMember({"yes", "no"}, CLI::ignore_case))
+        ->type_name("yes|no");
+}
+
+} // namespace
+
+int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
+    CLI::App app{"Pin, gate and differential-pair swapping on KiCad boards.", "permutor"};
+    app.require_subcommand(1, 1);
+    app.fallthrough();
+    app.footer(cFooter);
+    // A single-valued option given twice takes the last value, as scripts that append options expect.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+
+    TGlobalOptions options;
+    std::vector<std::string> answers, picks;
+    app.add_flag("--batch", options.Batch, "Run without a user interface: questions take their default");
+    auto* yes = app.add_flag("--yes", options.Yes, "Answer every question with Yes/OK");
+    auto* no = app.add_flag("--no", options.No, "Answer every question with No/Cancel");
+    yes->excludes(no);
+    app.add_option("--answer", answers, "Answer the question with this caption (any letter case)")
+        ->type_name("CAPTION=yes|no")
+        ->allow_extra_args(false);
+    app.add_option("--pick", picks,
+                   "A pick on the board: a pad's centre, or a point in mm (repeatable, in order)")
+        ->type_name("REF-PAD|X,Y[,LAYER]")
+        ->allow_extra_args(false);
+    std::uint64_t seed = 0;
+    auto* seedOption =
+        app.add_option("--seed", seed, "Seed of the optimiser's random choices")->type_name("N");
+    app.add_flag("--json", options.Json, "Print the report and messages as one JSON document");
+    app.add_flag("--dry-run", options.DryRun, "Save nothing");
+    app.add_option("--output", options.Output, "Write the board to FILE instead of over the original")
+        ->type_name("FILE");
+    app.add_flag("--no-backup", options.NoBackup, "Keep no .bak of files that are replaced");
+    app.add_option("--module", options.ModulePath,
+                   "The module library (default: $PERMUTOR_MODULE, else libpermutor.so beside this program)")
+        ->type_name("PATH");
+    app.add_flag("-q,--quiet", options.Quiet, "Print only what the module reports and errors");
+    app.add_flag("-v,--verbose", options.Verbose, "Also print highlights, redraws, status texts and picks");
+
+    TSubCommandArgs a;
+    auto* optimize =
+        app.add_subcommand("optimize", "Optimise pin, gate and pair assignments (RunAutoPermutor)");
+    optimize->add_option("document", a.Document, "A .kicad_pro or .kicad_pcb")->required();
+
+    auto* swap = app.add_subcommand("swap", "Swap by hand: pins, parts (gates) or differential pairs");
+    swap->add_option("kind", a.SwapKind, "pins | parts | pairs")
+        ->required()
+        ->check(CLI::IsMember({"pins", "parts", "pairs"}, CLI::ignore_case));
+    swap->add_option("document", a.Document, "A .kicad_pcb or .kicad_pro")->required();
+
+    auto* configure = app.add_subcommand("configure", "Configure pin swapping (ConfigurePermutor)");
+    configure->add_option("document", a.Document, "A .kicad_pro, .kicad_sch or .kicad_pcb")->required();
+    configure->add_option("component", a.Reference, "The reference of the component to configure");
+
+    auto* query = app.add_subcommand("query", "Ask the route-time interface about pads");
+    query->add_option("document", a.Document, "A .kicad_pcb or .kicad_pro")->required();
+    query->add_option("pads", a.Pads, "Pads as REF-PAD")->required();
+
+    auto* commands = app.add_subcommand("commands", "Show the state of every module command for a document");
+    commands->add_option("document", a.Document, "A .kicad_pro, .kicad_pcb or .kicad_sch")->required();
+
+    auto* run = app.add_subcommand("run", "Run any module command by name");
+    run->add_option("command", a.Command, "The module command, e.g. RunManualPermutor")->required();
+    run->add_option("document", a.Document, "The document whose view is the command's context")->required();
+    run->add_option("--params", a.Parameters, "The command's parameters, Name=Value|Name=Value")
+        ->type_name("TEXT");
+
+    auto* info = app.add_subcommand("info", "Figures of a board and project: islands, ratsnest, cross-overs");
+    info->add_option("document", a.Document, "A .kicad_pro, .kicad_pcb or .kicad_sch")->required();
+
+    auto* swapinfo = app.add_subcommand("swapinfo", "Show or set a component's swap data and switches");
+    swapinfo->add_option("project", a.Document, "A .kicad_pro (or a board or sheet of one)")->required();
+    swapinfo->add_option("reference", a.Reference, "The component's reference")->required();
+    swapinfo->add_option("--pin-swap", a.PinSwap, "Pin swap data, e.g. Pin_1=A|Pin_2=A")->type_name("TEXT");
+    swapinfo->add_option("--part-swap", a.PartSwap, "Part swap data (Part_<pin>=, PartPin_<pin>=)")
+        ->type_name("TEXT");
+    swapinfo->add_option("--pair-swap", a.PairSwap, "Pair swap data (Pair_<pin>=)")->type_name("TEXT");
+    AddYesNo(swapinfo, "--enable-pins", a.EnablePins, "Pin swapping switch of the footprint");
+    AddYesNo(swapinfo, "--enable-parts", a.EnableParts, "Part swapping switch of the footprint");
+    AddYesNo(swapinfo, "--allow-pin-changes", a.AllowPinChanges, "Project option: swaps may change pins");
+    AddYesNo(swapinfo, "--allow-net-label-changes", a.AllowNetLabelChanges,
+             "Project option: swaps may change net labels");
+
+    auto* projectOptions = app.add_subcommand("options", "Show or set the project's swap options");
+    projectOptions->add_option("project", a.Document, "A .kicad_pro")->required();
+    AddYesNo(projectOptions, "--allow-pin-changes", a.AllowPinChanges, "Swaps may change pins");
+    AddYesNo(projectOptions, "--allow-net-label-changes", a.AllowNetLabelChanges,
+             "Swaps may change net labels");
+
+    std::vector<std::string> argv{"permutor"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<const char*> pointers;
+    for (const auto& s : argv)
+        pointers.push_back(s.c_str());
+    try {
+        app.parse(int(pointers.size()), pointers.data());
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e, console.Out, console.Err);
+        return code == 0 ? eExit_OK : eExit_Usage;
+    }
+
+    if (seedOption->count() > 0)
+        options.Seed = seed;
+    for (const auto& text : answers) {
+        TAnswerOption answer;
+        std::string error;
+        if (!Answer_Parse(text, answer, error)) {
+            console.Err << "permutor: --answer: " << error << "\n";
+            return eExit_Usage;
+        }
+        options.Answers.push_back(answer);
+    }
+    for (const auto& text : picks) {
+        TPickOption pick;
+        std::string error;
+        if (!Pick_Parse(text, pick, error)) {
+            console.Err << "permutor: --pick: " << error << "\n";
+            return eExit_Usage;
+        }
+        options.Picks.push_back(pick);
+    }
+
+    TReport report(console, options.Json, options.Quiet);
+    AbortKey::Reset();
+    if (console.CatchInterrupt)
+        AbortKey::Install();
+    int code = eExit_OK;
+    try {
+        if (optimize->parsed()) {
+            report.Data()["command"] = "optimize";
+            code = Run_ModuleCommand(options, report, a.Document, "RunAutoPermutor", "");
+        } else if (swap->parsed()) {
+            report.Data()["command"] = "swap";
+            code = Run_ModuleCommand(options, report, a.Document, SwapKind_Command(a.SwapKind), "");
+        } else if (configure->parsed()) {
+            report.Data()["command"] = "configure";
+            code = Run_Configure(options, report, a);
+        } else if (query->parsed()) {
+            report.Data()["command"] = "query";
+            code = Run_Query(options, report, a);
+        } else if (commands->parsed()) {
+            report.Data()["command"] = "commands";
+            code = Run_Commands(options, report, a);
+        } else if (run->parsed()) {
+            report.Data()["command"] = "run";
+            code = Run_ModuleCommand(options, report, a.Document, a.Command, a.Parameters);
+        } else if (info->parsed()) {
+            report.Data()["command"] = "info";
+            code = Run_Info(options, report, a);
+        } else if (swapinfo->parsed()) {
+            report.Data()["command"] = "swapinfo";
+            code = Run_SwapInfo(options, report, a);
+        } else if (projectOptions->parsed()) {
+            report.Data()["command"] = "options";
+            code = Run_Options(options, report, a);
+        }
+    } catch (const TCliError& e) {
+        report.Error(e.what());
+        code = e.Code();
+    } catch (const std::exception& e) {
+        report.Error(std::string("internal error: ") + e.what());
+        code = eExit_CommandError;
+    }
+    if (console.CatchInterrupt)
+        AbortKey::Uninstall();
+    AbortKey::Reset();
+    report.Finish(code);
+    return code;
+}
+
+} // namespace pcbhost::cli

@@ -1,0 +1,99 @@
+#include "pcbhost/cli/Report.h"
+
+#include "permutor/host/Text.h"
+
+#include <ostream>
+#include <sstream>
+
+namespace pcbhost::cli {
+
+namespace {
+
+// Output that --json swallows: tables go into the JSON document instead.
+std::ostringstream& Discard() {
+    static thread_local std::ostringstream sink;
+    sink.str({});
+    return sink;
+}
+
+bool IsError(const TReportMessage& m) {
+    if (m.Source == "box")
+        return m.Kind == "error";
+    if (m.Source == "sink")
+        return permutor::host::Text_EqualNoCase(m.Caption, "Error");
+    return permutor::host::Text_EqualNoCase(m.Kind, "error");
+}
+
+} // namespace
+
+TReport::TReport(TConsole& console, bool json, bool quiet) : FConsole(console), FJson(json), FQuiet(quiet) {}
+
+void TReport::Message(const TReportMessage& message) {
+    FMessages.push_back(message);
+    const bool error = IsError(message);
+    if (error)
+        FErrorShown = true;
+    if (FJson)
+        return;
+    std::ostream& os = error || message.Kind == "warning" ? FConsole.Err : FConsole.Out;
+    if (message.Source == "panel") {
+        os << "[" << message.Kind << "] " << message.Text;
+        if (!message.Caption.empty())
+            os << "  (" << message.Caption << ")";
+        os << "\n";
+    } else if (message.Caption.empty()) {
+        os << message.Text << "\n";
+    } else {
+        os << message.Caption << ": " << message.Text << "\n";
+    }
+    os.flush();
+}
+
+void TReport::Question(const std::string& caption, const std::string& text, const std::string& answer,
+                       const std::string& how, bool printed) {
+    FQuestions.push_back({{"caption", caption}, {"text", text}, {"answer", answer}, {"how", how}});
+    if (FJson || printed || FQuiet)
+        return;
+    FConsole.Out << caption << ": " << text << " -> " << answer << " (" << how << ")\n";
+}
+
+void TReport::Note(const std::string& text) {
+    FNotes.push_back(text);
+    if (!FJson && !FQuiet)
+        FConsole.Out << text << "\n";
+}
+
+void TReport::Error(const std::string& text) {
+    FErrors.push_back(text);
+    FErrorShown = true;
+    FConsole.Err << "permutor: " << text << "\n";
+    FConsole.Err.flush();
+}
+
+std::ostream& TReport::Text() {
+    return FJson ? Discard() : FConsole.Out;
+}
+
+void TReport::Finish(int exitCode) {
+    if (FFinished)
+        return;
+    FFinished = true;
+    if (!FJson) {
+        FConsole.Out.flush();
+        return;
+    }
+    nlohmann::json doc = FData;
+    nlohmann::json messages = nlohmann::json::array();
+    for (const auto& m : FMessages)
+        messages.push_back(
+            {{"source", m.Source}, {"kind", m.Kind}, {"caption", m.Caption}, {"text", m.Text}});
+    doc["messages"] = std::move(messages);
+    doc["questions"] = FQuestions;
+    doc["notes"] = FNotes;
+    doc["errors"] = FErrors;
+    doc["exit_code"] = exitCode;
+    FConsole.Out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    FConsole.Out.flush();
+}
+
+} // namespace pcbhost::cli

@@ -1,0 +1,208 @@
+#include "pcbhost/cli/Session.h"
+
+#include "pcbhost/kicad/SExpr.h"
+
+#include "permutor/host/Text.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace pcbhost::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Normal(const std::string& path) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(fs::path(path), ec);
+    return (ec ? fs::path(path) : absolute).lexically_normal().string();
+}
+
+} // namespace
+
+TSession::TSession(const TGlobalOptions& options, TReport& report)
+    : FOptions(options), FReport(report), FUI(MakeObject<TTerminalUI>(options, report)) {
+    THostSettings settings;
+    settings.UI = IPtr<IHostUI>(FUI.get());
+    FHost = std::make_unique<THost>(std::move(settings));
+    FUI->SetPickResolver([this](const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) {
+        return FindPad(pick, x, y, error);
+    });
+}
+
+TSession::~TSession() {
+    if (FServer) {
+        FServer->ReceiveShutdown();
+        FServer.reset();
+    }
+    FUI->SetPickResolver(nullptr);
+    FProject.reset();
+    FHost.reset();
+    FUI.reset();
+    FLibrary.reset();
+}
+
+void TSession::Open(const std::string& path) {
+    FOpened = path;
+    FOpenedNormal = Normal(path);
+    try {
+        FProject = kicad::TKicadProject::Open(*FHost, path);
+    } catch (const sexpr::ParseError& e) {
+        throw TCliError(eExit_File, e.what());
+    } catch (const std::system_error& e) {
+        throw TCliError(eExit_File, e.what());
+    } catch (const std::runtime_error& e) {
+        throw TCliError(eExit_File, e.what());
+    }
+}
+
+kicad::TKicadProject& TSession::Project() const {
+    if (!FProject)
+        throw std::logic_error("no document opened");
+    return *FProject;
+}
+
+std::string TSession::ProjectName() const {
+    if (FProject && FProject->IsProject())
+        return FProject->ProjectPath();
+    return FOpened;
+}
+
+IPtr<IServerDocumentView> TSession::View() {
+    auto& project = Project();
+    std::string path;
+    if (Host().Workspace().FindDocument(FOpenedNormal))
+        path = FOpenedNormal;
+    else if (!project.BoardPath().empty())
+        path = project.BoardPath();
+    else
+        path = project.RootSchematicPath();
+    if (path.empty())
+        throw TCliError(eExit_CommandError, FOpened + ": the project has neither a board nor a schematic");
+    return Host().OpenView(path);
+}
+
+void TSession::LoadModule() {
+    const std::string path =
+        FOptions.ModulePath.empty() ? TModuleLibrary::DefaultPath() : FOptions.ModulePath;
+    try {
+        FLibrary = std::make_unique<TModuleLibrary>(path);
+    } catch (const TModuleLoadError& e) {
+        throw TCliError(eExit_File, e.what());
+    }
+    IPtr<IServerModule> server;
+    std::int32_t status = 0;
+    try {
+        status = FLibrary->CreateServer(Host().Client().get(), server);
+    } catch (const TModuleLoadError& e) {
+        throw TCliError(eExit_File, e.what());
+    }
+    if (status != 0 || !server)
+        throw TCliError(eExit_CommandError, "the module " + path +
+                                                " could not be started (ServerFactory status " +
+                                                std::to_string(status) + ")");
+    FServer = server;
+}
+
+TCommandState TSession::State(const std::string& command, const std::string& parameters,
+                              IServerDocumentView* view) {
+    TCommandState s;
+    FServer->GetCommandState(command, parameters, view, s.Enabled, s.Checked, s.Visible, s.Caption,
+                             s.ImageFile);
+    return s;
+}
+
+bool TSession::Launch(const std::string& command, const std::string& parameters, IServerDocumentView* view) {
+    const std::size_t sinkMark = Host().SinkMessages().size();
+    const std::size_t panelMark = Host().Messages().size();
+    const std::size_t messageMark = FReport.Messages().size();
+    const std::int32_t afterMark = Host().ClientModel().AfterCommandCount();
+
+    FUI->BeginWork();
+    FServer->LaunchCommand(command, parameters, view);
+    FUI->EndWork();
+
+    const auto& sink = Host().SinkMessages();
+    for (std::size_t i = sinkMark; i < sink.size(); ++i)
+        FReport.Message({"sink", "message", sink[i].Caption, sink[i].Text});
+    const auto& panel = Host().Messages();
+    for (std::size_t i = panelMark; i < panel.size(); ++i)
+        FReport.Message({"panel", panel[i].MessageClass, panel[i].Source, panel[i].Text});
+    ReportSwapLog();
+
+    // A known command ends with the framework's after-command step, or says why it did not.
+    return Host().ClientModel().AfterCommandCount() != afterMark || FReport.Messages().size() != messageMark;
+}
+
+void TSession::ReportSwapLog() {
+    TBoard* board = FProject ? FProject->Board() : nullptr;
+    if (!board)
+        return;
+    const auto& log = board->SwapLog();
+    auto& swaps = FReport.Data()["swaps"];
+    if (swaps.is_null())
+        swaps = nlohmann::json::array();
+    for (; FSwapsReported < log.size(); ++FSwapsReported) {
+        const auto& e = log[FSwapsReported];
+        swaps.push_back({{"pad_a", e.PadA}, {"pad_b", e.PadB}, {"net_a", e.NetA}, {"net_b", e.NetB}});
+        FReport.Text() << "swapped " << e.PadA << " (" << e.NetA << ") with " << e.PadB << " (" << e.NetB
+                       << ")\n";
+    }
+}
+
+std::vector<std::string> TSession::Save() {
+    auto& project = Project();
+    std::vector<std::string> written;
+    if (!FOptions.Output.empty() && project.BoardPath().empty())
+        throw TCliError(eExit_Usage, "--output names where the board goes, but " + FOpened + " has no board");
+    const bool changed = project.Changed();
+    FReport.Data()["changed"] = changed;
+    if (FOptions.DryRun) {
+        FReport.Data()["saved"] = nlohmann::json::array();
+        if (changed)
+            FReport.Note("dry run: changes not saved");
+        return written;
+    }
+    if (changed || !FOptions.Output.empty()) {
+        try {
+            written = project.Save({!FOptions.NoBackup, FOptions.Output});
+        } catch (const std::system_error& e) {
+            throw TCliError(eExit_File, e.what());
+        } catch (const sexpr::ParseError& e) {
+            throw TCliError(eExit_File, e.what());
+        } catch (const std::runtime_error& e) {
+            throw TCliError(eExit_File, e.what());
+        }
+    }
+    FReport.Data()["saved"] = written;
+    for (const auto& path : written)
+        FReport.Note("wrote " + path);
+    return written;
+}
+
+bool TSession::FindPad(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) const {
+    TBoard* board = FProject ? FProject->Board() : nullptr;
+    if (!board) {
+        error = "there is no board to find the pad on";
+        return false;
+    }
+    // References rarely hold "-" but pad names sometimes do: try every split, first first.
+    for (std::size_t dash = pick.Text.find('-'); dash != std::string::npos;
+         dash = pick.Text.find('-', dash + 1)) {
+        TPcbComponent* component = board->FindComponent(pick.Text.substr(0, dash));
+        if (!component)
+            continue;
+        if (TPad* pad = component->FindPad(pick.Text.substr(dash + 1))) {
+            x = pad->X();
+            y = pad->Y();
+            return true;
+        }
+    }
+    TPcbComponent* component = board->FindComponent(pick.Reference);
+    error = component ? component->NameText() + " has no pad " + pick.Pad
+                      : "the board has no component " + pick.Reference;
+    return false;
+}
+
+} // namespace pcbhost::cli

@@ -1,0 +1,98 @@
+// One run of the command line against the stand-in host: the host with the terminal's
+// user-interface services, the KiCad documents opened in it, the module loaded from its library,
+// command launches with everything the module reported, and saving what changed.
+#pragma once
+
+#include "pcbhost/cli/Options.h"
+#include "pcbhost/cli/Report.h"
+#include "pcbhost/cli/TerminalUI.h"
+
+#include "pcbhost/model/Host.h"
+#include "pcbhost/module/ModuleLoader.h"
+#include "pcbhost/project/KicadProject.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pcbhost::cli {
+
+// A failure that ends the run with an exit code (TExitCode).
+class TCliError : public std::runtime_error {
+public:
+    TCliError(int code, const std::string& message) : std::runtime_error(message), FCode(code) {}
+    int Code() const { return FCode; }
+
+private:
+    int FCode;
+};
+
+struct TCommandState {
+    std::int32_t Enabled = 0, Checked = 0, Visible = 0;
+    std::string Caption, ImageFile;
+};
+
+// The module's commands, in the order the host's menu lists them.
+inline constexpr const char* cModuleCommands[] = {
+    "RunAutoPermutor",   "RunManualPermutor",  "RunManualPartSwapper", "RunManualDifferentialPairSwapper",
+    "ConfigurePermutor", "RunKESTRELPermutor", "KESTRELPinSwap"};
+
+class TSession {
+public:
+    TSession(const TGlobalOptions& options, TReport& report);
+    ~TSession();
+    TSession(const TSession&) = delete;
+    TSession& operator=(const TSession&) = delete;
+
+    // Opens a .kicad_pro, .kicad_pcb or .kicad_sch with what belongs to it. A file that cannot
+    // be read throws TCliError(eExit_File) with the located message.
+    void Open(const std::string& path);
+    kicad::TKicadProject& Project() const;
+    THost& Host() const { return *FHost; }
+    TTerminalUI& UI() const { return *FUI; }
+    // The opened path as given, and its normal absolute form.
+    const std::string& OpenedPath() const { return FOpened; }
+    // Where the project lives, for messages: the .kicad_pro, else the opened document.
+    std::string ProjectName() const;
+
+    // The view commands run in: the opened document when it is a board or sheet, else the
+    // project's board, else its root schematic.
+    IPtr<IServerDocumentView> View();
+
+    // Loads the module library (--module, else the default place) and creates the module with
+    // the host's client. Throws TCliError(eExit_File) when the library cannot be loaded and
+    // TCliError(eExit_CommandError) when ServerFactory fails.
+    void LoadModule();
+    TModuleLibrary& Library() const { return *FLibrary; }
+
+    TCommandState State(const std::string& command, const std::string& parameters, IServerDocumentView* view);
+    // Launches a command and reports what the module showed. False when the module does not
+    // know the command.
+    bool Launch(const std::string& command, const std::string& parameters, IServerDocumentView* view);
+
+    // Writes what changed, as the options say (--dry-run, --output, --no-backup) and reports
+    // it. Returns the files written. TCliError(eExit_File) when a file cannot be written (the
+    // files on disk then stay as they were).
+    std::vector<std::string> Save();
+
+    // The centre of the pad a REF-PAD pick names, trying each "-" of the text as the split.
+    bool FindPad(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) const;
+
+private:
+    void ReportSwapLog();
+
+    const TGlobalOptions& FOptions;
+    TReport& FReport;
+    std::string FOpened, FOpenedNormal;
+    // Declared so that they go in reverse: the module before the documents, the documents
+    // before the host, and the library (the module's code) last of all.
+    std::unique_ptr<TModuleLibrary> FLibrary;
+    IPtr<TTerminalUI> FUI;
+    std::unique_ptr<THost> FHost;
+    std::unique_ptr<kicad::TKicadProject> FProject;
+    IPtr<IServerModule> FServer;
+    std::size_t FSwapsReported = 0;
+};
+
+} // namespace pcbhost::cli

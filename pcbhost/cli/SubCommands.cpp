@@ -1,0 +1,359 @@
+#include "pcbhost/cli/SubCommands.h"
+
+#include "pcbhost/cli/BoardInfo.h"
+#include "pcbhost/cli/Session.h"
+
+#include "permutor/host/Text.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ostream>
+
+namespace pcbhost::cli {
+
+namespace {
+
+bool IsKnownCommand(const std::string& name) {
+    return std::any_of(std::begin(cModuleCommands), std::end(cModuleCommands),
+                       [&](const char* c) { return Text_EqualNoCase(c, name); });
+}
+
+const char* YesNo(bool b) {
+    return b ? "yes" : "no";
+}
+
+void NoteSeed(const TGlobalOptions& options, TReport& report) {
+    if (!options.Seed)
+        return;
+    report.Data()["seed"] = *options.Seed;
+    if (options.Verbose)
+        report.Note(fmt::format("seed {} is kept for the optimiser's random choices", *options.Seed));
+}
+
+// The module's verdict: an error box means the command did not do its work.
+int Outcome(TReport& report) {
+    return report.ErrorShown() ? eExit_CommandError : eExit_OK;
+}
+
+int LaunchInSession(TSession& session, TReport& report, const std::string& command,
+                    const std::string& parameters) {
+    auto view = session.View();
+    auto& data = report.Data();
+    data["module_command"] = command;
+    data["parameters"] = parameters;
+    if (auto document = view->OwnerDocument())
+        data["view"] = document->FileName();
+
+    // As a menu would: a command the module disables for this document is not launched.
+    const TCommandState state = session.State(command, parameters, view.get());
+    if (state.Enabled == 0) {
+        if (!IsKnownCommand(command))
+            throw TCliError(eExit_Usage, "the module has no command named \"" + command + "\"");
+        throw TCliError(eExit_CommandError, command + " is disabled for " + session.OpenedPath());
+    }
+    if (!session.Launch(command, parameters, view.get()))
+        throw TCliError(eExit_Usage, "the module has no command named \"" + command + "\"");
+    session.Save();
+    return Outcome(report);
+}
+
+TSchSymbol* FindSymbolOrNull(TSession& session, const std::string& reference) {
+    return session.Project().FindSymbol(reference);
+}
+
+TPcbComponent* FindFootprint(TSession& session, const std::string& reference) {
+    TBoard* board = session.Project().Board();
+    return board ? board->FindComponent(reference) : nullptr;
+}
+
+[[noreturn]] void UnknownReference(TSession& session, const std::string& reference) {
+    throw TCliError(eExit_CommandError, "no component \"" + reference + "\" in " + session.ProjectName());
+}
+
+} // namespace
+
+std::string SwapKind_Command(const std::string& kind) {
+    if (Text_EqualNoCase(kind, "pins"))
+        return "RunManualPermutor";
+    if (Text_EqualNoCase(kind, "parts"))
+        return "RunManualPartSwapper";
+    if (Text_EqualNoCase(kind, "pairs"))
+        return "RunManualDifferentialPairSwapper";
+    return {};
+}
+
+int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std::string& document,
+                      const std::string& command, const std::string& parameters) {
+    report.Data()["document"] = document;
+    NoteSeed(options, report);
+    TSession session(options, report);
+    session.Open(document);
+    session.LoadModule();
+    return LaunchInSession(session, report, command, parameters);
+}
+
+int Run_Configure(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
+    report.Data()["document"] = args.Document;
+    TSession session(options, report);
+    session.Open(args.Document);
+    std::string parameters;
+    if (!args.Reference.empty()) {
+        TSchSymbol* symbol = FindSymbolOrNull(session, args.Reference);
+        if (!symbol)
+            UnknownReference(session, args.Reference);
+        // The component is known to the module by its first unit's unique id.
+        TSchComponent* unit = symbol->Unit(1);
+        if (!unit && !symbol->PlacedUnits().empty())
+            unit = symbol->PlacedUnits().front();
+        if (!unit)
+            throw TCliError(eExit_CommandError,
+                            args.Reference + " has no placed unit in " + session.ProjectName());
+        parameters = "UniqueId=" + unit->UniqueIdText();
+        report.Data()["reference"] = args.Reference;
+    }
+    session.LoadModule();
+    return LaunchInSession(session, report, "ConfigurePermutor", parameters);
+}
+
+int Run_Commands(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
+    report.Data()["document"] = args.Document;
+    TSession session(options, report);
+    session.Open(args.Document);
+    session.LoadModule();
+    auto view = session.View();
+    if (auto document = view->OwnerDocument())
+        report.Data()["view"] = document->FileName();
+    nlohmann::json list = nlohmann::json::array();
+    auto& os = report.Text();
+    auto row = [&os](std::string line) {
+        // The caption column is often empty: no padding left dangling at the end of the line.
+        line.erase(line.find_last_not_of(' ') + 1);
+        os << line << "\n";
+    };
+    row(fmt::format("{:<34}{:<9}{:<9}{:<9}{}", "Command", "Enabled", "Visible", "Checked", "Caption"));
+    for (const char* command : cModuleCommands) {
+        const TCommandState s = session.State(command, "", view.get());
+        list.push_back({{"command", command},
+                        {"enabled", s.Enabled != 0},
+                        {"visible", s.Visible != 0},
+                        {"checked", s.Checked != 0},
+                        {"caption", s.Caption},
+                        {"image", s.ImageFile}});
+        row(fmt::format("{:<34}{:<9}{:<9}{:<9}{}", command, YesNo(s.Enabled != 0), YesNo(s.Visible != 0),
+                        YesNo(s.Checked != 0), s.Caption));
+    }
+    report.Data()["commands"] = std::move(list);
+    return eExit_OK;
+}
+
+int Run_Query(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
+    report.Data()["document"] = args.Document;
+    TSession session(options, report);
+    session.Open(args.Document);
+    if (!session.Project().Board())
+        throw TCliError(eExit_CommandError, args.Document + " has no board to query");
+    nlohmann::json pads = nlohmann::json::array();
+    for (const auto& text : args.Pads) {
+        TPickOption pick;
+        std::string error;
+        if (!Pick_Parse(text, pick, error) || pick.Kind != TPickOption::ePad)
+            throw TCliError(eExit_Usage, "expected a pad as REF-PAD (e.g. U1-3), got \"" + text + "\"");
+        TCoord x = 0, y = 0;
+        if (!session.FindPad(pick, x, y, error))
+            throw TCliError(eExit_CommandError, text + ": " + error);
+        pads.push_back({{"pad", text}, {"x_mm", x / cUnitsPerMM}, {"y_mm", y / cUnitsPerMM}});
+    }
+    report.Data()["pads"] = std::move(pads);
+    session.LoadModule();
+    if (!session.Library().Symbol("GetRoutePermutor"))
+        throw TCliError(eExit_CommandError, "this module build (" + session.Library().Path() +
+                                                ") has no route-time interface: it does not export "
+                                                "GetRoutePermutor");
+    throw TCliError(eExit_CommandError, "the module exports GetRoutePermutor, but this front end does not "
+                                        "query the route-time interface yet");
+}
+
+int Run_Info(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
+    const auto start = std::chrono::steady_clock::now();
+    report.Data()["document"] = args.Document;
+    TSession session(options, report);
+    session.Open(args.Document);
+    TDocumentFigures figures;
+    auto& project = session.Project();
+    if (TBoard* board = project.Board())
+        figures.Board = BoardFigures_Of(*board);
+    if (project.Schematics())
+        figures.Project = ProjectFigures_Of(project);
+    figures.ElapsedMS =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    report.Data().update(Figures_Json(figures));
+    Figures_Print(report.Text(), figures);
+    return eExit_OK;
+}
+
+std::string SwapText_Check(const std::string& text, const std::vector<std::string>& prefixes,
+                           const std::vector<std::string>& pinDesignators, bool& unknownPin) {
+    unknownPin = false;
+    std::string_view rest = text;
+    for (;;) {
+        const auto bar = rest.find('|');
+        const std::string_view entry = Text_Trim(rest.substr(0, bar));
+        if (!entry.empty()) {
+            const auto eq = entry.find('=');
+            const std::string_view name = Text_Trim(entry.substr(0, eq == std::string_view::npos ? 0 : eq));
+            if (eq == std::string_view::npos || name.empty())
+                return "expected NAME=ID entries joined by \"|\", got \"" + std::string(entry) + "\"";
+            // The longest prefix first: "PartPin_" also starts like "Part".
+            std::string pin;
+            bool matched = false;
+            for (const auto& prefix : prefixes)
+                if (!matched && Text_StartsWithNoCase(name, prefix)) {
+                    pin = std::string(name.substr(prefix.size()));
+                    matched = true;
+                }
+            if (!matched || pin.empty()) {
+                std::string expected;
+                for (const auto& prefix : prefixes)
+                    expected += (expected.empty() ? "" : " or ") + prefix + "<pin>";
+                return "entry \"" + std::string(entry) + "\" should be named " + expected;
+            }
+            if (std::none_of(pinDesignators.begin(), pinDesignators.end(),
+                             [&](const std::string& d) { return Text_EqualNoCase(d, pin); })) {
+                unknownPin = true;
+                return "the component has no pin \"" + pin + "\" (entry \"" + std::string(entry) + "\")";
+            }
+        }
+        if (bar == std::string_view::npos)
+            break;
+        rest.remove_prefix(bar + 1);
+    }
+    return {};
+}
+
+int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
+    report.Data()["document"] = args.Document;
+    report.Data()["reference"] = args.Reference;
+    TSession session(options, report);
+    session.Open(args.Document);
+    auto& project = session.Project();
+    TSchSymbol* symbol = FindSymbolOrNull(session, args.Reference);
+    TPcbComponent* footprint = FindFootprint(session, args.Reference);
+    if (!symbol && !footprint)
+        UnknownReference(session, args.Reference);
+
+    // Everything is checked before anything is changed, so a bad option changes nothing.
+    const bool setsText = args.PinSwap || args.PartSwap || args.PairSwap;
+    if (setsText) {
+        if (!symbol)
+            throw TCliError(eExit_CommandError, args.Reference + " has no schematic component in " +
+                                                    session.ProjectName() + " to hold swap data");
+        std::vector<std::string> pins;
+        for (const auto& pin : symbol->Pins())
+            pins.push_back(pin->DesignatorText());
+        const std::pair<const std::optional<std::string>*, std::vector<std::string>> checks[] = {
+            {&args.PinSwap, {"Pin_"}}, {&args.PartSwap, {"PartPin_", "Part_"}}, {&args.PairSwap, {"Pair_"}}};
+        const char* names[] = {"--pin-swap", "--part-swap", "--pair-swap"};
+        for (int i = 0; i < 3; ++i) {
+            if (!*checks[i].first)
+                continue;
+            bool unknownPin = false;
+            const std::string problem = SwapText_Check(**checks[i].first, checks[i].second, pins, unknownPin);
+            if (!problem.empty())
+                throw TCliError(unknownPin ? eExit_CommandError : eExit_Usage,
+                                std::string(names[i]) + ": " + args.Reference + ": " + problem);
+        }
+    }
+    if ((args.EnablePins || args.EnableParts) && !footprint)
+        throw TCliError(eExit_CommandError,
+                        args.Reference + " has no footprint on the board of " + session.ProjectName());
+    if ((args.AllowPinChanges || args.AllowNetLabelChanges) && !project.IsProject())
+        throw TCliError(eExit_CommandError, "swap options belong to a project, and " + args.Document +
+                                                " was opened without a .kicad_pro beside it");
+
+    const bool sets =
+        setsText || args.EnablePins || args.EnableParts || args.AllowPinChanges || args.AllowNetLabelChanges;
+    if (setsText) {
+        std::string pin, part, pair;
+        kicad::SwapFields_Compose(*symbol, pin, part, pair);
+        kicad::SwapFields_Apply(*symbol, args.PinSwap.value_or(pin), args.PartSwap.value_or(part),
+                                args.PairSwap.value_or(pair));
+    }
+    if (args.EnablePins)
+        footprint->SetPinSwappingEnabled(*args.EnablePins);
+    if (args.EnableParts)
+        footprint->SetPartSwappingEnabled(*args.EnableParts);
+    if (args.AllowPinChanges || args.AllowNetLabelChanges) {
+        kicad::TSwapOptions swapOptions = project.SwapOptions();
+        swapOptions.AllowPinChanges = args.AllowPinChanges.value_or(swapOptions.AllowPinChanges);
+        swapOptions.AllowNetLabelChanges =
+            args.AllowNetLabelChanges.value_or(swapOptions.AllowNetLabelChanges);
+        project.SetSwapOptions(swapOptions);
+    }
+
+    auto& data = report.Data();
+    auto& os = report.Text();
+    os << args.Reference << " in " << session.ProjectName() << "\n";
+    if (symbol) {
+        std::string pin, part, pair;
+        kicad::SwapFields_Compose(*symbol, pin, part, pair);
+        data["pin_swap"] = pin;
+        data["part_swap"] = part;
+        data["pair_swap"] = pair;
+        auto show = [](const std::string& s) { return s.empty() ? std::string("(none)") : s; };
+        os << fmt::format("  {:<10}{}\n  {:<10}{}\n  {:<10}{}\n", "PinSwap", show(pin), "PartSwap",
+                          show(part), "PairSwap", show(pair));
+    } else {
+        os << "  (no schematic component)\n";
+    }
+    if (footprint) {
+        data["pin_swapping_enabled"] = footprint->PinSwappingEnabled();
+        data["part_swapping_enabled"] = footprint->PartSwappingEnabled();
+        os << fmt::format("  {:<10}pin swapping {}, part swapping {}\n", "board",
+                          YesNo(footprint->PinSwappingEnabled()), YesNo(footprint->PartSwappingEnabled()));
+    } else {
+        os << "  (no footprint on the board)\n";
+    }
+    if (project.IsProject()) {
+        data["allow_pin_changes"] = project.SwapOptions().AllowPinChanges;
+        data["allow_net_label_changes"] = project.SwapOptions().AllowNetLabelChanges;
+        os << fmt::format("  {:<10}pin changes {}, net label changes {}\n", "project",
+                          YesNo(project.SwapOptions().AllowPinChanges),
+                          YesNo(project.SwapOptions().AllowNetLabelChanges));
+    }
+    if (sets)
+        session.Save();
+    return eExit_OK;
+}
+
+int Run_Options(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
+    report.Data()["document"] = args.Document;
+    TSession session(options, report);
+    session.Open(args.Document);
+    auto& project = session.Project();
+    if (!project.IsProject())
+        throw TCliError(eExit_CommandError, "swap options belong to a project, and " + args.Document +
+                                                " was opened without a .kicad_pro beside it");
+    const bool sets = args.AllowPinChanges || args.AllowNetLabelChanges;
+    if (sets) {
+        kicad::TSwapOptions swapOptions = project.SwapOptions();
+        swapOptions.AllowPinChanges = args.AllowPinChanges.value_or(swapOptions.AllowPinChanges);
+        swapOptions.AllowNetLabelChanges =
+            args.AllowNetLabelChanges.value_or(swapOptions.AllowNetLabelChanges);
+        project.SetSwapOptions(swapOptions);
+    }
+    const auto& current = project.SwapOptions();
+    report.Data()["project"] = project.ProjectPath();
+    report.Data()["allow_pin_changes"] = current.AllowPinChanges;
+    report.Data()["allow_net_label_changes"] = current.AllowNetLabelChanges;
+    report.Text() << project.ProjectPath() << "\n"
+                  << fmt::format("  {:<26}{}\n  {:<26}{}\n", "allow pin changes",
+                                 YesNo(current.AllowPinChanges), "allow net label changes",
+                                 YesNo(current.AllowNetLabelChanges));
+    if (sets)
+        session.Save();
+    return eExit_OK;
+}
+
+} // namespace pcbhost::cli

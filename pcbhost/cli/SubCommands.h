@@ -1,0 +1,46 @@
+// The sub-commands of `permutor`, each given the parsed global options and the report to fill.
+// They return a TExitCode or throw TCliError.
+#pragma once
+
+#include "pcbhost/cli/Options.h"
+#include "pcbhost/cli/Report.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pcbhost::cli {
+
+struct TSubCommandArgs {
+    std::string Document;
+    std::string Command;    // run: the module command
+    std::string Parameters; // run: --params
+    std::string SwapKind;   // swap: pins, parts or pairs
+    std::string Reference;  // configure, swapinfo
+    std::vector<std::string> Pads;
+    std::optional<std::string> PinSwap, PartSwap, PairSwap;
+    std::optional<bool> EnablePins, EnableParts;
+    std::optional<bool> AllowPinChanges, AllowNetLabelChanges;
+};
+
+// optimize, swap, run: one module command in the view of the document.
+int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std::string& document,
+                      const std::string& command, const std::string& parameters);
+int Run_Configure(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);
+int Run_Commands(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);
+int Run_Query(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);
+int Run_Info(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);
+int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);
+int Run_Options(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);
+
+// The module command of `swap pins|parts|pairs`; empty for another word.
+std::string SwapKind_Command(const std::string& kind);
+
+// Checks a swap data text given for one of the three fields ("Pin_", "Part_"/"PartPin_",
+// "Pair_" entries joined by "|") against the component's pins. Returns an empty string when
+// it is good, else what is wrong. `unknownPin` tells a pin the component lacks from a text of
+// the wrong form.
+std::string SwapText_Check(const std::string& text, const std::vector<std::string>& prefixes,
+                           const std::vector<std::string>& pinDesignators, bool& unknownPin);
+
+} // namespace pcbhost::cli

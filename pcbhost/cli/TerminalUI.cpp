@@ -1,0 +1,344 @@
+#include "pcbhost/cli/TerminalUI.h"
+
+#include "pcbhost/cli/AbortKey.h"
+
+#include "permutor/host/Text.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <istream>
+#include <ostream>
+
+namespace pcbhost::cli {
+
+namespace {
+
+// Redraws of the progress line at most this often: a terminal flooded with escape sequences
+// slows the work it reports.
+constexpr auto cRedrawInterval = std::chrono::milliseconds(100);
+constexpr int cBarWidth = 30;
+
+const char* KindName(TMessageBoxKind kind) {
+    switch (kind) {
+    case eMessageBox_Error:
+        return "error";
+    case eMessageBox_Warning:
+        return "warning";
+    default:
+        return "information";
+    }
+}
+
+TModalResult Fit(bool affirmative, TQuestionButtons buttons) {
+    if (buttons == eButtons_OKCancel)
+        return affirmative ? eModal_OK : eModal_Cancel;
+    return affirmative ? eModal_Yes : eModal_No;
+}
+
+const char* AnswerName(TModalResult r) {
+    switch (r) {
+    case eModal_Yes:
+        return "Yes";
+    case eModal_No:
+        return "No";
+    case eModal_OK:
+        return "OK";
+    case eModal_Cancel:
+        return "Cancel";
+    default:
+        return "None";
+    }
+}
+
+} // namespace
+
+TTerminalUI::TTerminalUI(const TGlobalOptions& options, TReport& report)
+    : FOptions(options), FReport(report) {}
+
+bool TTerminalUI::HasUserInterface() {
+    if (FOptions.Batch)
+        return false;
+    // Without a terminal the user can still answer in advance; without either there is nobody
+    // to show a box to, and the module takes its non-interactive path.
+    return FReport.Console().InputIsTerminal || FOptions.Yes || FOptions.No || !FOptions.Answers.empty() ||
+           !FOptions.Picks.empty();
+}
+
+bool TTerminalUI::Interactive() const {
+    return FReport.Console().InputIsTerminal && !FOptions.Batch;
+}
+
+void TTerminalUI::BeginWork() {
+    AbortKey::BeginWork();
+}
+void TTerminalUI::EndWork() {
+    AbortKey::EndWork();
+}
+
+void TTerminalUI::ShowMessage(TMessageBoxKind kind, const std::string& text, const std::string& caption) {
+    ClearProgressLine();
+    FReport.Message({"box", KindName(kind), caption, text});
+}
+
+bool TTerminalUI::ReadLine(const std::string& prompt, std::string& line) {
+    ClearProgressLine();
+    auto& console = FReport.Console();
+    console.Err << prompt << std::flush;
+    AbortKey::BeginQuestion();
+    const bool ok = static_cast<bool>(std::getline(console.In, line));
+    AbortKey::EndQuestion();
+    if (!ok)
+        console.Err << "\n";
+    return ok;
+}
+
+TModalResult TTerminalUI::AskQuestion(const std::string& text, const std::string& caption,
+                                      TQuestionButtons buttons) {
+    ClearProgressLine();
+    std::string how;
+    bool affirmative = true;
+    bool printed = false;
+    // A caption named on the command line wins over --yes/--no; the last such option counts.
+    for (const auto& answer : FOptions.Answers)
+        if (Text_EqualNoCase(answer.Caption, caption)) {
+            affirmative = answer.Yes;
+            how = "--answer";
+        }
+    if (how.empty() && (FOptions.Yes || FOptions.No)) {
+        affirmative = FOptions.Yes;
+        how = FOptions.Yes ? "--yes" : "--no";
+    }
+    if (how.empty() && Interactive()) {
+        const char* choices = buttons == eButtons_OKCancel ? "[OK/cancel]" : "[Y/n]";
+        std::string line;
+        how = "default";
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!ReadLine(fmt::format("{}: {} {} ", caption, text, choices), line))
+                break;
+            if (Text_Trim(line).empty()) {
+                how = "terminal";
+                break;
+            }
+            if (auto parsed = YesNo_Parse(line)) {
+                affirmative = *parsed;
+                how = "terminal";
+                break;
+            }
+            FReport.Console().Err << "Please answer yes or no.\n";
+        }
+        printed = true;
+    }
+    if (how.empty())
+        how = "default";
+    const TModalResult result = Fit(affirmative, buttons);
+    FReport.Question(caption, text, AnswerName(result), how, printed);
+    return result;
+}
+
+bool TTerminalUI::Resolve(const TPickOption& pick, std::int32_t& x, std::int32_t& y) {
+    if (pick.Kind == TPickOption::ePoint) {
+        x = std::int32_t(std::lround(pick.XMM * cUnitsPerMM));
+        y = std::int32_t(std::lround(pick.YMM * cUnitsPerMM));
+        FLastPickLayer = pick.Layer;
+        return true;
+    }
+    std::string error = "no board to find pad " + pick.Text + " on";
+    TCoord px = 0, py = 0;
+    if (FResolver && FResolver(pick, px, py, error)) {
+        x = px;
+        y = py;
+        FLastPickLayer = eV6_NoLayer;
+        return true;
+    }
+    FReport.Error("--pick " + pick.Text + ": " + error);
+    return false;
+}
+
+bool TTerminalUI::ChooseLocation(const std::string& prompt, std::int32_t& x, std::int32_t& y) {
+    ClearProgressLine();
+    if (!FOptions.Picks.empty()) {
+        // The picks given are the whole script: once used up, the next pick cancels.
+        if (FNextPick >= FOptions.Picks.size())
+            return false;
+        const TPickOption& pick = FOptions.Picks[FNextPick++];
+        if (FOptions.Verbose && !FReport.Json())
+            FReport.Console().Out << prompt << ": " << pick.Text << "\n";
+        return Resolve(pick, x, y);
+    }
+    if (!Interactive())
+        return false;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        std::string line;
+        if (!ReadLine(prompt + " [REF-PAD or X,Y in mm; empty cancels]: ", line))
+            return false;
+        if (Text_Trim(line).empty())
+            return false;
+        TPickOption pick;
+        std::string error;
+        if (!Pick_Parse(line, pick, error)) {
+            FReport.Console().Err << error << "\n";
+            continue;
+        }
+        if (Resolve(pick, x, y))
+            return true;
+    }
+    return false;
+}
+
+std::int32_t TTerminalUI::ChooseAmong(const std::string& prompt, const std::vector<std::string>& candidates) {
+    if (candidates.empty())
+        return -1;
+    if (!Interactive() || !HasUserInterface())
+        return 0;
+    ClearProgressLine();
+    auto& err = FReport.Console().Err;
+    err << prompt << "\n";
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        err << "  [" << i << "] " << candidates[i] << "\n";
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        std::string line;
+        if (!ReadLine(fmt::format("choose 0-{} (empty cancels): ", candidates.size() - 1), line))
+            return -1;
+        const std::string_view t = Text_Trim(line);
+        if (t.empty())
+            return -1;
+        std::size_t used = 0;
+        try {
+            const long n = std::stol(std::string(t), &used);
+            if (used == t.size() && n >= 0 && std::size_t(n) < candidates.size())
+                return std::int32_t(n);
+        } catch (const std::exception&) {
+        }
+        err << "Please give a number from 0 to " << candidates.size() - 1 << ".\n";
+    }
+    return -1;
+}
+
+void TTerminalUI::Cursor_SetWait() {
+    ++FWaitDepth;
+    AbortKey::BeginWork();
+}
+
+void TTerminalUI::Cursor_Restore() {
+    if (FWaitDepth > 0) {
+        --FWaitDepth;
+        AbortKey::EndWork();
+    }
+}
+
+void TTerminalUI::Status_Begin() {
+    ++FStatusDepth;
+    AbortKey::BeginWork();
+}
+
+void TTerminalUI::Status_Text(const std::string& text) {
+    FStatusText = text;
+    if (FOptions.Verbose && !FReport.Json() && !ShowsProgress())
+        FReport.Console().Out << "status: " << text << "\n";
+    DrawProgress(false);
+}
+
+void TTerminalUI::Status_End() {
+    if (FStatusDepth > 0) {
+        --FStatusDepth;
+        AbortKey::EndWork();
+    }
+    if (FStatusDepth == 0) {
+        FStatusText.clear();
+        if (FProgressDepth == 0)
+            ClearProgressLine();
+    }
+}
+
+void TTerminalUI::StatusBar_SetPanelText(std::int32_t, const std::string& text) {
+    Status_Text(text);
+}
+
+bool TTerminalUI::ShowsProgress() const {
+    return FReport.Console().ErrorIsTerminal && !FOptions.Quiet;
+}
+
+void TTerminalUI::Progress_Begin(const std::string& caption, std::int32_t total) {
+    AbortKey::BeginWork();
+    if (FProgressDepth++ == 0 || total > 0) {
+        FProgressCaption = caption;
+        FProgressTotal = std::max<std::int32_t>(total, 0);
+        FProgressDone = 0;
+    }
+    DrawProgress(true);
+}
+
+void TTerminalUI::Progress_Step(std::int32_t steps) {
+    FProgressDone += steps;
+    DrawProgress(false);
+}
+
+void TTerminalUI::Progress_End() {
+    if (FProgressDepth == 0)
+        return;
+    AbortKey::EndWork();
+    if (--FProgressDepth == 0) {
+        FProgressDone = FProgressTotal;
+        ClearProgressLine();
+    }
+}
+
+void TTerminalUI::DrawProgress(bool force) {
+    if (!ShowsProgress() || (FProgressDepth == 0 && FStatusText.empty()))
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && FLineShown && now - FLastDraw < cRedrawInterval)
+        return;
+    FLastDraw = now;
+    std::string line;
+    if (FProgressDepth > 0) {
+        line = FProgressCaption;
+        if (FProgressTotal > 0) {
+            const double fraction = std::clamp(double(FProgressDone) / double(FProgressTotal), 0.0, 1.0);
+            const int filled = int(fraction * cBarWidth);
+            line += fmt::format(" [{}{}] {:3d}%", std::string(std::size_t(filled), '#'),
+                                std::string(std::size_t(cBarWidth - filled), ' '), int(fraction * 100));
+        } else {
+            line += fmt::format(" ({})", FProgressDone);
+        }
+        if (!FStatusText.empty())
+            line += "  ";
+    }
+    line += FStatusText;
+    FReport.Console().Err << "\r" << line << "\x1b[K" << std::flush;
+    FLineShown = true;
+}
+
+void TTerminalUI::ClearProgressLine() {
+    if (!FLineShown)
+        return;
+    FReport.Console().Err << "\r\x1b[K" << std::flush;
+    FLineShown = false;
+}
+
+bool TTerminalUI::AbortKey_Pressed() {
+    return AbortKey::Consume();
+}
+
+void TTerminalUI::Highlight_Show(const std::vector<std::uintptr_t>& objects) {
+    if (FOptions.Verbose && !FReport.Json())
+        FReport.Console().Out << "highlight: " << objects.size() << " object(s)\n";
+}
+
+void TTerminalUI::View_Redraw() {
+    if (FOptions.Verbose && !FReport.Json())
+        FReport.Console().Out << "view redrawn\n";
+}
+
+void TTerminalUI::Preview_ShowPins(std::uintptr_t, const std::string& pinNames) {
+    if (FReport.Json() || FOptions.Quiet)
+        return;
+    std::string joined;
+    for (char c : pinNames)
+        joined += c == '\n' ? ' ' : c;
+    FReport.Console().Out << "pins: " << Text_Trim(joined) << "\n";
+}
+
+} // namespace pcbhost::cli

@@ -1,0 +1,86 @@
+// The host's user-interface services on a terminal. Message boxes print their caption and text;
+// questions are answered from --answer/--yes/--no, else asked on the terminal, else take their
+// default (Yes/OK); picks on the board come from --pick options in order, else from a prompt;
+// long work shows a progress bar on standard error when that is a terminal; Ctrl-C is the abort
+// key. With --batch there is no user interface: the module then sends its texts to the host's
+// non-interactive sink and takes the default answers itself.
+#pragma once
+
+#include "pcbhost/cli/Options.h"
+#include "pcbhost/cli/Report.h"
+
+#include "permutor/host/Host.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pcbhost::cli {
+
+using namespace permutor::host;
+
+class TTerminalUI : public TUnknownImpl<IHostUI> {
+public:
+    // Turns a pick into board units; false with a reason when it names nothing on the board.
+    using TPickResolver =
+        std::function<bool(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error)>;
+
+    TTerminalUI(const TGlobalOptions& options, TReport& report);
+
+    void SetPickResolver(TPickResolver resolver) { FResolver = std::move(resolver); }
+    // The layer of the last pick that named one (X,Y,LAYER), else eV6_NoLayer.
+    TV6_Layer LastPickLayer() const { return FLastPickLayer; }
+    // Picks given on the command line and not used yet.
+    std::size_t PendingPicks() const { return FOptions.Picks.size() - FNextPick; }
+    // Long work of the host itself (a command running): arms the abort key.
+    void BeginWork();
+    void EndWork();
+
+    // ---- IHostUI ----
+    bool HasUserInterface() override;
+    void ShowMessage(TMessageBoxKind kind, const std::string& text, const std::string& caption) override;
+    TModalResult AskQuestion(const std::string& text, const std::string& caption,
+                             TQuestionButtons buttons) override;
+    bool ChooseLocation(const std::string& prompt, std::int32_t& x, std::int32_t& y) override;
+    std::int32_t ChooseAmong(const std::string& prompt, const std::vector<std::string>& candidates) override;
+    void Cursor_SetWait() override;
+    void Cursor_Restore() override;
+    void Status_Begin() override;
+    void Status_Text(const std::string& text) override;
+    void Status_End() override;
+    void StatusBar_SetPanelText(std::int32_t panel, const std::string& text) override;
+    void Progress_Begin(const std::string& caption, std::int32_t total) override;
+    void Progress_Step(std::int32_t steps) override;
+    void Progress_End() override;
+    void ProcessMessages() override {}
+    bool AbortKey_Pressed() override;
+    void Highlight_Show(const std::vector<std::uintptr_t>& objects) override;
+    void View_Redraw() override;
+    void Preview_ShowPins(std::uintptr_t viewHandle, const std::string& pinNames) override;
+
+private:
+    bool Interactive() const;
+    // One line from the terminal; false at end of input.
+    bool ReadLine(const std::string& prompt, std::string& line);
+    bool Resolve(const TPickOption& pick, std::int32_t& x, std::int32_t& y);
+    bool ShowsProgress() const;
+    void DrawProgress(bool force);
+    void ClearProgressLine();
+
+    const TGlobalOptions& FOptions;
+    TReport& FReport;
+    TPickResolver FResolver;
+    std::size_t FNextPick = 0;
+    TV6_Layer FLastPickLayer = eV6_NoLayer;
+    std::int32_t FWaitDepth = 0, FStatusDepth = 0;
+    // The progress line: one bar at a time, nested begins share it.
+    std::int32_t FProgressDepth = 0;
+    std::string FProgressCaption, FStatusText;
+    std::int64_t FProgressTotal = 0, FProgressDone = 0;
+    std::chrono::steady_clock::time_point FLastDraw{};
+    bool FLineShown = false;
+};
+
+} // namespace pcbhost::cli

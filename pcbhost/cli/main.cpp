@@ -1,0 +1,14 @@
+// The `permutor` program: the command line on the real terminal.
+#include "pcbhost/cli/Cli.h"
+
+#include <iostream>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    pcbhost::cli::TConsole console{std::cin, std::cout, std::cerr};
+    console.InputIsTerminal = isatty(STDIN_FILENO) != 0;
+    console.ErrorIsTerminal = isatty(STDERR_FILENO) != 0;
+    console.CatchInterrupt = true;
+    return pcbhost::cli::Cli_Main(args, console);
+}

@@ -1,0 +1,79 @@
+#include "CliTestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace clitest {
+
+TRun Permutor(std::vector<std::string> args, const std::string& input) {
+    args.insert(args.begin(), {"--module", PERMUTOR_MODULE_PATH});
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    pcbhost::cli::TConsole console{in, out, err};
+    TRun r;
+    r.Code = pcbhost::cli::Cli_Main(args, console);
+    r.Out = out.str();
+    r.Err = err.str();
+    return r;
+}
+
+std::vector<fs::path> SharedBoards() {
+    std::vector<fs::path> boards;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(PERMUTOR_SHARED_DIR) / "boards"))
+        if (entry.is_regular_file() && entry.path().extension() == ".kicad_pcb")
+            boards.push_back(entry.path());
+    std::sort(boards.begin(), boards.end());
+    return boards;
+}
+
+fs::path SharedProjectFolder(const std::string& projectFileName) {
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(PERMUTOR_SHARED_DIR) / "boards"))
+        if (entry.path().filename() == projectFileName)
+            return entry.path().parent_path();
+    throw std::runtime_error("no shared project " + projectFileName);
+}
+
+TTempFolder::TTempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "permutor-cli-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a temporary folder");
+    FPath = pattern;
+}
+
+TTempFolder::~TTempFolder() {
+    std::error_code ec;
+    fs::remove_all(FPath, ec);
+}
+
+void TTempFolder::CopyFilesOf(const fs::path& folder) const {
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file())
+            fs::copy_file(entry.path(), FPath / entry.path().filename());
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().filename().string()] = ReadFile(entry.path());
+    return files;
+}
+
+std::size_t CountOf(const std::string& text, const std::string& token) {
+    std::size_t n = 0;
+    for (auto p = text.find(token); p != std::string::npos; p = text.find(token, p + token.size()))
+        ++n;
+    return n;
+}
+
+} // namespace clitest

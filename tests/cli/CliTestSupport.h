@@ -1,0 +1,50 @@
+// Shared by the command-line tests: running the command line in-process with captured output,
+// copies of the shared KiCad projects in temporary folders, and reading files back.
+#pragma once
+
+#include "pcbhost/cli/Cli.h"
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace clitest {
+
+namespace fs = std::filesystem;
+
+struct TRun {
+    int Code = -1;
+    std::string Out, Err;
+};
+
+// Runs `permutor ARGS...` in this process, without a terminal, with the module built beside.
+TRun Permutor(std::vector<std::string> args, const std::string& input = "");
+
+// The shared boards (every .kicad_pcb under the shared boards folder), sorted.
+std::vector<fs::path> SharedBoards();
+// The folder of one shared project, found by its .kicad_pro file name ("pico-ice.kicad_pro").
+fs::path SharedProjectFolder(const std::string& projectFileName);
+
+// A fresh temporary folder, removed with the object.
+class TTempFolder {
+public:
+    TTempFolder();
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    const fs::path& Path() const { return FPath; }
+    // Copies the files (not sub-folders) of `folder` here.
+    void CopyFilesOf(const fs::path& folder) const;
+
+private:
+    fs::path FPath;
+};
+
+std::string ReadFile(const fs::path& path);
+// Every file of a folder with its bytes: a snapshot to compare after a run.
+std::map<std::string, std::string> Snapshot(const fs::path& folder);
+// Occurrences of `token` in `text`.
+std::size_t CountOf(const std::string& text, const std::string& token);
+
+} // namespace clitest

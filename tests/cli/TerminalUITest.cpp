@@ -1,0 +1,231 @@
+// The terminal's user-interface services: how questions are answered, where picks come from,
+// what is printed where, the progress line, and Ctrl-C as the abort key.
+#include "pcbhost/cli/TerminalUI.h"
+#include "pcbhost/cli/AbortKey.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace pcbhost::cli;
+using namespace permutor::host;
+
+namespace {
+
+class TerminalUITest : public ::testing::Test {
+protected:
+    void SetUp() override { AbortKey::Reset(); }
+    void TearDown() override { AbortKey::Reset(); }
+
+    // A UI over string streams; `input` is what the user types.
+    IPtr<TTerminalUI> Make(const std::string& input = "", bool terminal = false, bool json = false) {
+        In.str(input);
+        Console = std::make_unique<TConsole>(TConsole{In, Out, Err, terminal, terminal, false});
+        Report = std::make_unique<TReport>(*Console, json, false);
+        return MakeObject<TTerminalUI>(Options, *Report);
+    }
+
+    TGlobalOptions Options;
+    std::istringstream In;
+    std::ostringstream Out, Err;
+    std::unique_ptr<TConsole> Console;
+    std::unique_ptr<TReport> Report;
+};
+
+} // namespace
+
+TEST_F(TerminalUITest, BoxesPrintCaptionAndTextErrorsOnStandardError) {
+    auto ui = Make();
+    ui->ShowMessage(eMessageBox_Information, "3 pins swapped", "Pin Swapper");
+    ui->ShowMessage(eMessageBox_Error, "Not available in this build", "Error");
+    EXPECT_EQ(Out.str(), "Pin Swapper: 3 pins swapped\n");
+    EXPECT_EQ(Err.str(), "Error: Not available in this build\n");
+    EXPECT_TRUE(Report->ErrorShown());
+}
+
+TEST_F(TerminalUITest, WarningsDoNotCountAsErrors) {
+    auto ui = Make();
+    ui->ShowMessage(eMessageBox_Warning, "careful", "Warning");
+    EXPECT_FALSE(Report->ErrorShown());
+    EXPECT_EQ(Err.str(), "Warning: careful\n");
+}
+
+TEST_F(TerminalUITest, JsonCollectsInsteadOfPrinting) {
+    auto ui = Make("", false, true);
+    ui->ShowMessage(eMessageBox_Error, "bad", "Error");
+    EXPECT_TRUE(Out.str().empty());
+    EXPECT_TRUE(Err.str().empty());
+    Report->Finish(1);
+    const auto doc = nlohmann::json::parse(Out.str());
+    ASSERT_EQ(doc["messages"].size(), 1u);
+    EXPECT_EQ(doc["messages"][0]["kind"], "error");
+    EXPECT_EQ(doc["messages"][0]["caption"], "Error");
+    EXPECT_EQ(doc["exit_code"], 1);
+}
+
+TEST_F(TerminalUITest, AnswerForCaptionWinsOverYesAndNo) {
+    Options.No = true;
+    Options.Answers = {{"confirm SWAP", true}};
+    auto ui = Make();
+    EXPECT_EQ(ui->AskQuestion("Swap U1-1 and U1-2?", "Confirm Swap", eButtons_YesNo), eModal_Yes);
+    EXPECT_EQ(ui->AskQuestion("Continue?", "Other", eButtons_YesNo), eModal_No);
+    EXPECT_EQ(ui->AskQuestion("Go on?", "Other", eButtons_OKCancel), eModal_Cancel);
+}
+
+TEST_F(TerminalUITest, TheLastAnswerForACaptionCounts) {
+    Options.Answers = {{"Confirm", true}, {"confirm", false}};
+    auto ui = Make();
+    EXPECT_EQ(ui->AskQuestion("?", "Confirm", eButtons_OKCancel), eModal_Cancel);
+}
+
+TEST_F(TerminalUITest, WithoutTerminalOrOptionsQuestionsTakeTheirDefault) {
+    auto ui = Make("n\n", false);
+    EXPECT_EQ(ui->AskQuestion("Proceed?", "Q", eButtons_YesNo), eModal_Yes);
+    EXPECT_EQ(In.tellg(), 0); // nothing was read: there is no terminal to ask
+    EXPECT_NE(Out.str().find("Q: Proceed? -> Yes (default)"), std::string::npos);
+}
+
+TEST_F(TerminalUITest, OnATerminalQuestionsAreAskedUntilAnswered) {
+    auto ui = Make("perhaps\nno\n\n", true);
+    EXPECT_EQ(ui->AskQuestion("Proceed?", "Q", eButtons_YesNo), eModal_No);
+    EXPECT_NE(Err.str().find("Q: Proceed? [Y/n]"), std::string::npos);
+    EXPECT_NE(Err.str().find("Please answer yes or no."), std::string::npos);
+    // An empty line takes the default.
+    EXPECT_EQ(ui->AskQuestion("Again?", "Q", eButtons_OKCancel), eModal_OK);
+    // End of input takes the default too.
+    EXPECT_EQ(ui->AskQuestion("Once more?", "Q", eButtons_YesNo), eModal_Yes);
+}
+
+TEST_F(TerminalUITest, UserInterfaceIsAbsentInBatchAndWithoutAnyWayToAnswer) {
+    EXPECT_FALSE(Make("", false)->HasUserInterface());
+    EXPECT_TRUE(Make("", true)->HasUserInterface());
+    Options.Yes = true;
+    EXPECT_TRUE(Make("", false)->HasUserInterface());
+    Options.Batch = true;
+    EXPECT_FALSE(Make("", true)->HasUserInterface());
+}
+
+TEST_F(TerminalUITest, PicksAreUsedInOrderAndAnExhaustedListCancels) {
+    TPickOption a, b;
+    std::string error;
+    ASSERT_TRUE(Pick_Parse("U1-2", a, error));
+    ASSERT_TRUE(Pick_Parse("1,-2,In1.Cu", b, error));
+    Options.Picks = {a, b};
+    auto ui = Make("5,5\n", true);
+    std::vector<std::string> resolved;
+    ui->SetPickResolver([&](const TPickOption& p, TCoord& x, TCoord& y, std::string&) {
+        resolved.push_back(p.Text);
+        x = 111;
+        y = 222;
+        return true;
+    });
+    std::int32_t x = 0, y = 0;
+    ASSERT_TRUE(ui->ChooseLocation("Pick a pin", x, y));
+    EXPECT_EQ(x, 111);
+    EXPECT_EQ(y, 222);
+    EXPECT_EQ(ui->PendingPicks(), 1u);
+    ASSERT_TRUE(ui->ChooseLocation("Pick another", x, y));
+    EXPECT_EQ(x, std::int32_t(std::lround(1 * cUnitsPerMM)));
+    EXPECT_EQ(y, std::int32_t(std::lround(-2 * cUnitsPerMM)));
+    EXPECT_EQ(ui->LastPickLayer(), eV6_MidLayer1);
+    // The list is the whole script: the terminal is not asked once it runs out.
+    EXPECT_FALSE(ui->ChooseLocation("Pick a third", x, y));
+    EXPECT_EQ(In.tellg(), 0);
+    EXPECT_EQ(resolved, std::vector<std::string>{"U1-2"});
+}
+
+TEST_F(TerminalUITest, APickThatNamesNothingCancelsAndIsReported) {
+    TPickOption a;
+    std::string error;
+    ASSERT_TRUE(Pick_Parse("U9-1", a, error));
+    Options.Picks = {a};
+    auto ui = Make();
+    ui->SetPickResolver([](const TPickOption&, TCoord&, TCoord&, std::string& why) {
+        why = "the board has no component U9";
+        return false;
+    });
+    std::int32_t x = 0, y = 0;
+    EXPECT_FALSE(ui->ChooseLocation("Pick", x, y));
+    EXPECT_NE(Err.str().find("--pick U9-1: the board has no component U9"), std::string::npos);
+    EXPECT_TRUE(Report->ErrorShown());
+}
+
+TEST_F(TerminalUITest, WithoutPicksATerminalIsPrompted) {
+    auto ui = Make("nonsense\n2.5,0\n", true);
+    std::int32_t x = 0, y = 0;
+    ASSERT_TRUE(ui->ChooseLocation("Pick a pin", x, y));
+    EXPECT_EQ(x, std::int32_t(std::lround(2.5 * cUnitsPerMM)));
+    EXPECT_EQ(y, 0);
+    EXPECT_NE(Err.str().find("Pick a pin [REF-PAD or X,Y in mm; empty cancels]"), std::string::npos);
+    // Without a terminal nothing is asked and the pick cancels.
+    auto quiet = Make("1,1\n", false);
+    EXPECT_FALSE(quiet->ChooseLocation("Pick", x, y));
+}
+
+TEST_F(TerminalUITest, ChoosingAmongTakesTheFirstWithoutATerminal) {
+    auto ui = Make("", false);
+    EXPECT_EQ(ui->ChooseAmong("Which?", {"Pad U1-1", "Track"}), 0);
+    EXPECT_EQ(ui->ChooseAmong("Which?", {}), -1);
+    auto asked = Make("7\n1\n", true);
+    EXPECT_EQ(asked->ChooseAmong("Which?", {"Pad U1-1", "Track"}), 1);
+    EXPECT_NE(Err.str().find("[1] Track"), std::string::npos);
+}
+
+TEST_F(TerminalUITest, ProgressIsDrawnOnlyOnATerminal) {
+    auto plain = Make("", false);
+    plain->Progress_Begin("Optimising", 10);
+    plain->Progress_Step(5);
+    plain->Status_Text("pass 1");
+    plain->Progress_End();
+    EXPECT_TRUE(Err.str().empty());
+
+    auto terminal = Make("", true);
+    terminal->Progress_Begin("Optimising", 4);
+    terminal->Progress_Step(2);
+    terminal->Progress_End();
+    const std::string drawn = Err.str();
+    EXPECT_NE(drawn.find("Optimising ["), std::string::npos);
+    EXPECT_NE(drawn.find("0%"), std::string::npos);
+    // The line is cleared when the work ends.
+    EXPECT_EQ(drawn.substr(drawn.size() - 4), "\r\x1b[K");
+}
+
+TEST_F(TerminalUITest, ProgressRedrawsAreThrottled) {
+    auto ui = Make("", true);
+    ui->Progress_Begin("Work", 100000);
+    for (int i = 0; i < 100000; ++i)
+        ui->Progress_Step(1);
+    ui->Progress_End();
+    std::size_t draws = 0;
+    for (std::size_t p = Err.str().find("Work ["); p != std::string::npos;
+         p = Err.str().find("Work [", p + 1))
+        ++draws;
+    EXPECT_GE(draws, 1u);
+    EXPECT_LT(draws, 1000u);
+}
+
+TEST_F(TerminalUITest, CtrlCDuringWorkIsSeenOnceByTheModule) {
+    auto ui = Make();
+    EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Terminate); // no work: ends the program
+    ui->BeginWork();
+    EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Noted);
+    EXPECT_TRUE(ui->AbortKey_Pressed());
+    EXPECT_FALSE(ui->AbortKey_Pressed());
+    // A second press before the module saw the first one ends the program.
+    EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Noted);
+    EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Terminate);
+    EXPECT_TRUE(ui->AbortKey_Pressed());
+    ui->EndWork();
+    EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Terminate);
+}
+
+TEST_F(TerminalUITest, CtrlCWhileAQuestionWaitsEndsTheProgram) {
+    auto ui = Make();
+    ui->Progress_Begin("Work", 10);
+    AbortKey::BeginQuestion();
+    EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Terminate);
+    AbortKey::EndQuestion();
+    EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Noted);
+    ui->Progress_End();
+    EXPECT_TRUE(ui->AbortKey_Pressed());
+}
