@@ -304,6 +304,20 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
             SwapFields_Apply(*component, PropertyValue(symbol, cPinSwapField),
                              PropertyValue(symbol, cPartSwapField), PropertyValue(symbol, cPairSwapField));
             FSymbolList.push_back(component);
+        } else {
+            // Units should carry equal fields; a kind the first unit lacks is taken from the
+            // first unit that has it (saving then writes it to every unit).
+            std::string fields[3];
+            SwapFields_Compose(*component, fields[0], fields[1], fields[2]);
+            const char* keys[3] = {cPinSwapField, cPartSwapField, cPairSwapField};
+            bool adopt = false;
+            for (int k = 0; k < 3; ++k)
+                if (fields[k].empty() && !PropertyValue(symbol, keys[k]).empty()) {
+                    fields[k] = PropertyValue(symbol, keys[k]);
+                    adopt = true;
+                }
+            if (adopt)
+                SwapFields_Apply(*component, fields[0], fields[1], fields[2]);
         }
         const std::string uniqueId = JoinPath(sheetUuids, '\\') + "\\" + uuid;
         file.Sheet->PlaceUnit(component, unit, uniqueId);
