@@ -298,10 +298,13 @@ void TBoardFile::ReadPad(Node node, TPcbComponent* component, double fx, double 
     if (Node uuid = node.find("uuid"); uuid && uuid.size() > 1)
         pad->SetSourceId(std::string(uuid.valueAt(1)));
     component->AddPad(pad.get());
-    FBoard->Place(pad.get());
-    TPcbNet* net = NetOf(node);
-    pad->AssignNet(net);
-    FPrimitives.push_back({pad.get(), node, net ? net->Name() : std::string()});
+    PlaceOnNet(pad.get(), node, NetOf(node));
+}
+
+void TBoardFile::PlaceOnNet(TPrimitive* primitive, Node node, TPcbNet* net) {
+    FBoard->Place(primitive);
+    primitive->AssignNet(net);
+    FPrimitives.push_back({primitive, node, net ? net->Name() : std::string()});
 }
 
 void TBoardFile::ReadTrack(Node node) {
@@ -311,10 +314,7 @@ void TBoardFile::ReadTrack(Node node) {
     if (Node width = node.find("width"))
         track->SetWidth(UnitsAt(width, 1));
     track->SetLayerValue(CopperLayer(node.require("layer").atom(1)));
-    FBoard->Place(track.get());
-    TPcbNet* net = NetOf(node);
-    track->AssignNet(net);
-    FPrimitives.push_back({track.get(), node, net ? net->Name() : std::string()});
+    PlaceOnNet(track.get(), node, NetOf(node));
 }
 
 void TBoardFile::ReadArc(Node node) {
@@ -326,10 +326,7 @@ void TBoardFile::ReadArc(Node node) {
     if (Node width = node.find("width"))
         arc->SetWidth(UnitsAt(width, 1));
     arc->SetLayerValue(CopperLayer(node.require("layer").atom(1)));
-    FBoard->Place(arc.get());
-    TPcbNet* net = NetOf(node);
-    arc->AssignNet(net);
-    FPrimitives.push_back({arc.get(), node, net ? net->Name() : std::string()});
+    PlaceOnNet(arc.get(), node, NetOf(node));
 }
 
 void TBoardFile::ReadVia(Node node) {
@@ -347,10 +344,7 @@ void TBoardFile::ReadVia(Node node) {
     }
     via->SetSpan(std::min(from, to), std::max(from, to));
     via->SetLayerValue(eV6_MultiLayer);
-    FBoard->Place(via.get());
-    TPcbNet* net = NetOf(node);
-    via->AssignNet(net);
-    FPrimitives.push_back({via.get(), node, net ? net->Name() : std::string()});
+    PlaceOnNet(via.get(), node, NetOf(node));
 }
 
 void TBoardFile::ReadZone(Node node) {
@@ -377,9 +371,7 @@ void TBoardFile::ReadZone(Node node) {
         auto region = MakeObject<TRegion>();
         region->SetOutline(std::move(outline));
         region->SetLayerValue(copper);
-        FBoard->Place(region.get());
-        region->AssignNet(net);
-        FPrimitives.push_back({region.get(), node, net ? net->Name() : std::string()});
+        PlaceOnNet(region.get(), node, net);
     }
 }
 

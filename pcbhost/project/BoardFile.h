@@ -50,6 +50,8 @@ private:
     void ReadVia(sexpr::Node via);
     void ReadZone(sexpr::Node zone);
     TPcbNet* NetOf(sexpr::Node item) const;
+    // Puts a read object on the board and its net, remembering where it came from.
+    void PlaceOnNet(TPrimitive* primitive, sexpr::Node node, TPcbNet* net);
     TV6_Layer CopperLayer(sexpr::Node atom) const;
     TLayerSet CopperLayers(sexpr::Node layersList) const;
 
