@@ -29,7 +29,11 @@ CLI::Option* AddYesNo(CLI::App* app, const std::string& name, std::optional<bool
     return app
         ->add_option_function<std::string>(
             name, [&target](const std::string& v) { target = YesNo_Parse(v); }, description)
-        ->check(CLI::IsMember({"yes", "no"}, CLI::ignore_case))
+        ->check(CLI::Validator(
+            [](std::string& v) {
+                return YesNo_Parse(v) ? std::string() : "expected yes or no, got \"" + v + "\"";
+            },
+            ""))
         ->type_name("yes|no");
 }
 

@@ -219,6 +219,13 @@ TEST_F(CliProjectTest, BatchSendsBoxesToTheSinkAndJsonGathersThem) {
     EXPECT_EQ(boxed["messages"][0]["kind"], "error");
 }
 
+TEST_F(CliProjectTest, SeedIsKeptForTheOptimiser) {
+    const json doc = ParseJson(Permutor({"--seed", "18446744073709551615", "--json", "optimize", Project}));
+    EXPECT_EQ(doc["seed"].get<std::uint64_t>(), 18446744073709551615ull);
+    EXPECT_EQ(doc["module_command"], "RunAutoPermutor");
+    EXPECT_FALSE(ParseJson(Permutor({"--json", "optimize", Project})).contains("seed"));
+}
+
 TEST_F(CliProjectTest, UnknownAndDisabledCommandsAreNotLaunched) {
     TRun r = Permutor({"run", "NoSuchCommand", Board});
     EXPECT_EQ(r.Code, 2);
