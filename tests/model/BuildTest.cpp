@@ -155,8 +155,9 @@ TEST_F(BuildTest, TheCrossingOfTwoSubNetsIsTheSameForEitherOrder) {
     TSwapSubNet *j1 = J(1), *j2 = J(2), *j3 = J(3);
     for (TSwapSubNet* s : {j1, j2, j3})
         for (TSwapSubNet* t : {j1, j2, j3})
-            if (s != t)
+            if (s != t) {
                 EXPECT_EQ(s->Crosses(t), t->Crosses(s));
+            }
     // A sub-net without a current net crosses nothing and costs nothing.
     j2->NetIndex_Current = -1;
     EXPECT_FALSE(j1->Crosses(j2));

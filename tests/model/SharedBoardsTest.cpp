@@ -176,8 +176,9 @@ struct SharedBoardsTest : ::testing::TestWithParam<TBoardCase> {
         for (TPrimitive* p : Project->Board()->PrimitiveList()) {
             IPCB_Primitive* primitive = p->Interface();
             ASSERT_EQ(set.FindSubNetFromPrimitive(primitive), set.FindSubNetFromPrimitive_Scan(primitive));
-            if (auto pad = QueryInterface<IPCB_Pad>(primitive))
+            if (auto pad = QueryInterface<IPCB_Pad>(primitive)) {
                 ASSERT_EQ(set.FindSwapPinByPad(pad.get()), set.FindSwapPinByPad_Scan(pad.get()));
+            }
         }
     }
 
@@ -262,8 +263,9 @@ void SharedBoardsTest::PinAndPartBuilds(bool unrouted) {
         }
     }
     EXPECT_LE(subParts, gates);
-    if (unrouted)
+    if (unrouted) {
         EXPECT_GE(subParts, 2u);
+    }
     std::cout << "[ " << variant << " ] part mode: " << gates << " gates with ids, " << subParts
               << " sub-parts, " << parts.MasterSubNetList_Swappable.Count() << " swappable sub-nets\n";
 }
