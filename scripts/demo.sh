@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds Permutor and runs the main job on the embedded example project, in a copy so the
+# committed example stays as it is: figures before, the optimisation, figures after.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+build=${PERMUTOR_DEMO_BUILD:-build-release}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPERMUTOR_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target permutor_cli
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r examples/demo "$work/"
+permutor="$build/permutor/permutor"
+echo "== before"
+"$permutor" info "$work/demo/demo.kicad_pro"
+echo "== optimize"
+status=0
+"$permutor" --batch optimize "$work/demo/demo.kicad_pro" || status=$?
+echo "== after"
+"$permutor" info "$work/demo/demo.kicad_pro"
+exit $status
