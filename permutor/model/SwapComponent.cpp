@@ -113,6 +113,7 @@ void TSwapComponent::BuildPinAndSwapGroupLists() {
         group->SwapPins.Add(pin);
         (partGroup ? pin->PartSwapGroup : pin->PinSwapGroup) = group;
     }
+    set.PinIndex_Invalidate();
 }
 
 IPtr<ISch_Component> TSwapComponent::SchematicComponent() {

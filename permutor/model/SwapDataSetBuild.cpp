@@ -236,7 +236,6 @@ bool TSwapDataSet::Build(const std::string& UniqueId, bool InteractiveMode) {
     }
     for (TSwapComponent* component : Components)
         component->BuildPinAndSwapGroupLists();
-    PinIndex_Invalidate();
     Build_RemoveGroups_NotEnoughSwappablePins();
     Build_SortSwapGroupsBySize();
 
