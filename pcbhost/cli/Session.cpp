@@ -26,6 +26,8 @@ TSession::TSession(const TGlobalOptions& options, TReport& report)
     THostSettings settings;
     settings.UI = IPtr<IHostUI>(FUI.get());
     FHost = std::make_unique<THost>(std::move(settings));
+    if (options.Seed)
+        FHost->ClientModel().SetRandomSeed(static_cast<std::uint32_t>(*options.Seed));
     FUI->SetPickResolver([this](const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) {
         return FindPad(pick, x, y, error);
     });

@@ -29,7 +29,7 @@ void NoteSeed(const TGlobalOptions& options, TReport& report) {
         return;
     report.Data()["seed"] = *options.Seed;
     if (options.Verbose)
-        report.Note(fmt::format("seed {} is kept for the optimiser's random choices", *options.Seed));
+        report.Note(fmt::format("seed {} makes the optimiser's random choices repeatable", *options.Seed));
 }
 
 // The module's verdict: an error box means the command did not do its work.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,6 +116,8 @@ public:
     void SetOptionsDirectory(std::string directory) { FOptionsDirectory = std::move(directory); }
     const std::string& OptionsDirectory() const { return FOptionsDirectory; }
     void SetDeviceManager(IPtr<IDeviceManager> manager) { FDeviceManager = std::move(manager); }
+    // Makes the module's random choices repeatable; nullopt lets it seed from the clock.
+    void SetRandomSeed(std::optional<std::uint32_t> seed) { FSeed = seed; }
     void SetOpenHook(TOpenHook hook) { FOpenHook = std::move(hook); }
     TExtensionRegistry& Extensions() { return *FExtensions; }
     const std::vector<std::string>& StartedServers() const { return FStarted; }
@@ -135,6 +138,11 @@ public:
     IPtr<IHostUI> UI() override { return FUI; }
     IPtr<IWorkspace> Workspace() override;
     IPtr<IDeviceManager> DeviceManager() override { return FDeviceManager; }
+    bool RandomSeed(std::uint32_t& seed) override {
+        if (FSeed)
+            seed = *FSeed;
+        return FSeed.has_value();
+    }
 
 private:
     IPtr<TWorkspace> FWorkspace;
@@ -147,6 +155,7 @@ private:
     TOpenHook FOpenHook;
     std::vector<std::string> FStarted;
     std::int32_t FAfterCommands = 0;
+    std::optional<std::uint32_t> FSeed;
     std::vector<TSinkMessage> FSink;
 };
 

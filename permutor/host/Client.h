@@ -173,6 +173,9 @@ public:
     // The design workspace and the FPGA device manager; none when the host lacks them.
     virtual IPtr<IWorkspace> Workspace() = 0;
     virtual IPtr<IDeviceManager> DeviceManager() = 0;
+    // The seed of the module's random choices when the host wants repeatable runs; false lets
+    // the module seed from the clock.
+    virtual bool RandomSeed(std::uint32_t& seed) = 0;
     // The PCB and schematic servers are asked of the client by interface id.
 };
 

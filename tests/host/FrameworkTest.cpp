@@ -262,3 +262,14 @@ TEST(HostClient, OpeningAViewOnASheetMakesItTheCurrentSheet) {
     host.OpenView(first);
     EXPECT_EQ(sch->CurrentSheet()->FileName(), first.Path());
 }
+
+TEST(ClientSeed, RepeatableRunsOnlyWhenTheHostFixesASeed) {
+    pcbhost::THost host;
+    std::uint32_t seed = 123;
+    EXPECT_FALSE(host.Client()->RandomSeed(seed));
+    host.ClientModel().SetRandomSeed(42u);
+    ASSERT_TRUE(host.Client()->RandomSeed(seed));
+    EXPECT_EQ(seed, 42u);
+    host.ClientModel().SetRandomSeed(std::nullopt);
+    EXPECT_FALSE(host.Client()->RandomSeed(seed));
+}
