@@ -352,7 +352,9 @@ void TPad::Anchors(std::vector<TAnchor>& out) const {
 }
 
 std::string TPad::OwnerText() {
-    return OwnerComponent() ? OwnerComponent()->NameText() : std::string();
+    if (!(FExclusion & cExclusion_NoConnectivity))
+        return {};
+    return OwnerComponent() ? OwnerComponent()->NameText() : std::string("Board");
 }
 
 std::string TPad::Describe() const {
@@ -880,8 +882,8 @@ void TPinSwapLog::RecordSwap(IPCB_Pad* padA, IPCB_Pad* padB, IPCB_Net* netA, IPC
     auto padName = [](IPCB_Pad* pad) {
         if (!pad)
             return std::string();
-        std::string owner = pad->OwnerText();
-        return owner.empty() ? pad->Name() : owner + "-" + pad->Name();
+        auto component = pad->Component();
+        return component ? component->NameText() + "-" + pad->Name() : pad->Name();
     };
     auto netName = [](IPCB_Net* net) { return net ? net->Name() : std::string(); };
     FEntries.push_back({padName(padA), padName(padB), netName(netA), netName(netB)});

@@ -177,14 +177,8 @@ public:
     TCoord X() override { return FX; }
     TCoord Y() override { return FY; }
     bool ExcludedFromSubNets() override { return FExcludedFromSubNets; }
-    std::string OwnerText() override;
     // Only a plain hole (no connectivity) keeps its centre from ending a connection.
-    std::string ConnectionOwnerText() override {
-        if (!(FExclusion & cExclusion_NoConnectivity))
-            return {};
-        std::string owner = OwnerText();
-        return owner.empty() ? std::string("Board") : owner;
-    }
+    std::string OwnerText() override;
 
     geo::TShape Shape() const override;
     TLayerSet CopperLayers() const override;

@@ -179,11 +179,9 @@ public:
     virtual TCoord Y() = 0;
     // Set on pads the host keeps out of the net's sub-nets (e.g. mechanical pads).
     virtual bool ExcludedFromSubNets() = 0;
-    // Text of the pad's owner; empty for free pads of the board.
+    // The owner that keeps the pad's centre from ending a connection: empty for pads whose copper
+    // can take a connection, the owner's name for pads that cannot (a plain hole).
     virtual std::string OwnerText() = 0;
-    // The owner text that keeps the pad's centre from ending a connection: empty for pads whose
-    // copper can take a connection, the owner's name for pads that cannot (a plain hole).
-    virtual std::string ConnectionOwnerText() = 0;
 };
 
 class IPCB_Via : public IPCB_Primitive {

@@ -92,7 +92,7 @@ void TSwapSubNet::BuildHotSpots() {
     for (const auto& primitive : Primitives) {
         switch (primitive->ObjectId()) {
         case ePadObject:
-            if (auto pad = QueryInterface<IPCB_Pad>(primitive); pad && pad->ConnectionOwnerText().empty())
+            if (auto pad = QueryInterface<IPCB_Pad>(primitive); pad && pad->OwnerText().empty())
                 add(pad->X(), pad->Y(), pad->Layer());
             break;
         case eViaObject:

@@ -477,9 +477,12 @@ TEST_F(TBoardFixture, ComponentsOwnTheirPadsAndSwitches) {
     EXPECT_FALSE(c.IteratePrimitives({eTrackObject})->First());
     EXPECT_TRUE(p1.InComponent());
     EXPECT_EQ(p1.Component().get(), &c);
-    EXPECT_EQ(p1.OwnerText(), "U7");
+    EXPECT_EQ(p1.OwnerText(), ""); // a pad that takes connections
+    p1.SetExclusionFlags(pcbhost::cExclusion_NoConnectivity);
+    EXPECT_EQ(p1.OwnerText(), "U7"); // a plain hole
     EXPECT_FALSE(loose.InComponent());
-    EXPECT_EQ(loose.OwnerText(), "");
+    loose.SetExclusionFlags(pcbhost::cExclusion_NoConnectivity);
+    EXPECT_EQ(loose.OwnerText(), "Board");
     EXPECT_EQ(QueryInterface<IPCB_Component>(&c)->NameText(), "U7");
 }
 

@@ -212,8 +212,8 @@ TEST_F(SubNetTest, HotSpotsAreKeptOncePerPointAndViasSpanTheirLayers) {
     EXPECT_EQ(Points(d), (std::set<TPoint>{{0, MM(6), eV6_TopLayer}, {x, MM(6), eV6_TopLayer}}));
 
     // The host names the owner of a plain hole; an empty table puts the far end at the pad.
-    EXPECT_EQ(hole.ConnectionOwnerText(), "U1");
-    EXPECT_EQ(PadOf("U1", "1").ConnectionOwnerText(), "");
+    EXPECT_EQ(hole.OwnerText(), "U1");
+    EXPECT_EQ(PadOf("U1", "1").OwnerText(), "");
     TSwapSubNet* e = SubNetOf(hole);
     EXPECT_TRUE(e->HotspotList.Empty());
     ASSERT_NE(e->SwapPin, nullptr);
