@@ -68,6 +68,10 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     app.add_option("--output", options.Output, "Write the board to FILE instead of over the original")
         ->type_name("FILE");
     app.add_flag("--no-backup", options.NoBackup, "Keep no .bak of files that are replaced");
+    app.add_option("--svg-before", options.SvgBefore, "Draw the board and its ratsnest before the command")
+        ->type_name("FILE");
+    app.add_option("--svg-after", options.SvgAfter, "Draw the board and its ratsnest after the command")
+        ->type_name("FILE");
     app.add_option("--module", options.ModulePath,
                    "The module library (default: $PERMUTOR_MODULE, else libpermutor.so beside this program)")
         ->type_name("PATH");

@@ -55,6 +55,8 @@ struct TGlobalOptions {
     bool Json = false;
     bool DryRun = false;
     std::string Output;
+    // Pictures of the board before and after a module command.
+    std::string SvgBefore, SvgAfter;
     bool NoBackup = false;
     std::string ModulePath;
     bool Quiet = false;

@@ -1,9 +1,14 @@
 #include "pcbhost/cli/Session.h"
 
+#include "pcbhost/cli/BoardPicture.h"
+#include "pcbhost/cli/SwapReport.h"
+#include "pcbhost/kicad/FileIO.h"
+
 #include "pcbhost/kicad/SExpr.h"
 
 #include "permutor/host/Text.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -177,10 +182,35 @@ std::vector<std::string> TSession::Save() {
             throw TCliError(eExit_File, e.what());
         }
     }
+    // The swaps go beside the board that was written, for back-annotation.
+    TBoard* board = project.Board();
+    const std::string boardWritten = !FOptions.Output.empty() ? FOptions.Output : project.BoardPath();
+    if (board && !board->SwapLog().empty() &&
+        std::find(written.begin(), written.end(), boardWritten) != written.end()) {
+        const std::string csv = SwapLog_PathFor(boardWritten);
+        try {
+            sexpr::writeFileAtomically(csv, SwapLog_Csv(board->SwapLog()), false);
+        } catch (const std::system_error& e) {
+            throw TCliError(eExit_File, e.what());
+        }
+        written.push_back(csv);
+    }
     FReport.Data()["saved"] = written;
     for (const auto& path : written)
         FReport.Note("wrote " + path);
     return written;
+}
+
+void TSession::Picture(const std::string& path, const std::string& title) {
+    TBoard* board = FProject ? FProject->Board() : nullptr;
+    if (path.empty() || !board)
+        return;
+    try {
+        BoardPicture_Write(*board, path, title);
+    } catch (const std::system_error& e) {
+        throw TCliError(eExit_File, e.what());
+    }
+    FReport.Note("drew " + path);
 }
 
 bool TSession::FindPad(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) const {

@@ -75,6 +75,10 @@ public:
     // it. Returns the files written. TCliError(eExit_File) when a file cannot be written (the
     // files on disk then stay as they were).
     std::vector<std::string> Save();
+    // Draws the board to `path` (nothing when empty or without a board); TCliError(eExit_File)
+    // when it cannot be written.
+    void Picture(const std::string& path, const std::string& title);
+    const TGlobalOptions& Options() const { return FOptions; }
 
     // The centre of the pad a REF-PAD pick names, trying each "-" of the text as the split.
     bool FindPad(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) const;

@@ -53,8 +53,10 @@ int LaunchInSession(TSession& session, TReport& report, const std::string& comma
             throw TCliError(eExit_Usage, "the module has no command named \"" + command + "\"");
         throw TCliError(eExit_CommandError, command + " is disabled for " + session.OpenedPath());
     }
+    session.Picture(session.Options().SvgBefore, "before " + command);
     if (!session.Launch(command, parameters, view.get()))
         throw TCliError(eExit_Usage, "the module has no command named \"" + command + "\"");
+    session.Picture(session.Options().SvgAfter, "after " + command);
     session.Save();
     return Outcome(report);
 }

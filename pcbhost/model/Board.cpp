@@ -886,7 +886,13 @@ void TPinSwapLog::RecordSwap(IPCB_Pad* padA, IPCB_Pad* padB, IPCB_Net* netA, IPC
         return component ? component->NameText() + "-" + pad->Name() : pad->Name();
     };
     auto netName = [](IPCB_Net* net) { return net ? net->Name() : std::string(); };
-    FEntries.push_back({padName(padA), padName(padB), netName(netA), netName(netB)});
+    auto componentName = [](IPCB_Pad* pad) {
+        auto component = pad ? pad->Component() : nullptr;
+        return component ? component->NameText() : std::string();
+    };
+    FEntries.push_back({padName(padA), padName(padB), netName(netA), netName(netB), componentName(padA),
+                        componentName(padB), padA ? padA->Name() : std::string(),
+                        padB ? padB->Name() : std::string()});
 }
 
 // ---------------------------------------------------------------- board

@@ -432,8 +432,10 @@ private:
 
 // One committed swap as the pin-swap log recorded it.
 struct TSwapLogEntry {
-    std::string PadA, PadB; // "U1-3"
-    std::string NetA, NetB; // the pads' nets before the swap
+    std::string PadA, PadB;             // "U1-3"
+    std::string NetA, NetB;             // the pads' nets before the swap
+    std::string ComponentA, ComponentB; // "U1" (empty for free pads)
+    std::string PinA, PinB;             // the pad names, "3"
 };
 
 // The pin-swap log of one board: every swap the module recorded.

@@ -519,6 +519,8 @@ TEST_F(TBoardFixture, PinSwapLogRecordsPadsAndTheirNets) {
     EXPECT_EQ(Board.SwapLog()[0].PadB, "U1-2");
     EXPECT_EQ(Board.SwapLog()[0].NetA, "N1");
     EXPECT_EQ(Board.SwapLog()[0].NetB, "N2");
+    EXPECT_EQ(Board.SwapLog()[0].ComponentA, "U1");
+    EXPECT_EQ(Board.SwapLog()[0].PinB, "2");
 }
 
 TEST_F(TBoardFixture, LayersOfTheBoard) {
