@@ -169,10 +169,39 @@ bool TSwapSubNet::Crosses(const TSwapSubNet* T) const {
 }
 
 void TSwapSubNet::BuildIntersectingSubNetList() {
+    if (SwapData->FastCrossings())
+        BuildIntersectingSubNetList_Fast();
+    else
+        BuildIntersectingSubNetList_Plain();
+}
+
+void TSwapSubNet::BuildIntersectingSubNetList_Plain() {
     FIntersectingSubNets.Clear();
     for (TSwapSubNet* other : SwapData->MasterSubNetList_Swappable)
         if (other != this && Crosses(other))
             FIntersectingSubNets.Add(other);
+}
+
+// Lines can only cross when their bounds meet, and the index hands out the candidates in the order
+// of the swappable list, so the list equals the plain walk's.
+void TSwapSubNet::BuildIntersectingSubNetList_Fast() {
+    static thread_local std::vector<TSwapSubNet*> candidates;
+    SwapData->CrossingIndex().Candidates(this, candidates);
+    FIntersectingSubNets.Clear();
+    for (TSwapSubNet* other : candidates)
+        if (Crosses(other))
+            FIntersectingSubNets.Add(other);
+}
+
+const TCrossingIndex& TSwapDataSet::CrossingIndex() {
+    if (!FCrossingIndex.Valid())
+        FCrossingIndex.Rebuild(MasterSubNetList_Swappable);
+    return FCrossingIndex;
+}
+
+void TSwapDataSet::NetIndex_Changed(TSwapSubNet* S) {
+    if (FCrossingIndex.Valid())
+        FCrossingIndex.Update(S);
 }
 
 double TSwapDataSet::GetTotalCost() const {

@@ -16,3 +16,25 @@ double HotSpots_EuclideanDistance(const THotSpot* a, const THotSpot* b);
 double HotSpots_ManhattanDistance(const THotSpot* a, const THotSpot* b);
 
 } // namespace permutor::model
+
+namespace permutor::model {
+
+// The runtime's shared pseudo-random generator: a 32-bit linear congruential generator. Its
+// sequence is fixed by the seed, so a host that fixes the seed gets repeatable runs.
+class TRandomGenerator {
+public:
+    void SetSeed(std::uint32_t seed) { FSeed = seed; }
+    std::uint32_t Seed() const { return FSeed; }
+    // A draw in [0, n); 0 when n is not positive. Every call advances the sequence.
+    std::int32_t Random(std::int32_t n) {
+        FSeed = FSeed * 134775813u + 1u;
+        if (n <= 0)
+            return 0;
+        return std::int32_t((std::uint64_t(FSeed) * std::uint64_t(n)) >> 32);
+    }
+
+private:
+    std::uint32_t FSeed = 0;
+};
+
+} // namespace permutor::model

@@ -30,6 +30,7 @@ constexpr std::int32_t cImage_CrossProbe = 73;
 
 TSwapDataSet::TSwapDataSet(const std::string& ADocumentPath, TSwapMode ASwapMode)
     : FDocumentPath(ADocumentPath), FSwapMode(ASwapMode) {
+    Randomize();
     if (auto server = PCBServer_Get())
         FPCBBoard = server->BoardByDocumentPath(FDocumentPath);
     auto workspace = Workspace_Obtain();
@@ -64,6 +65,12 @@ TSwapDataSet::TSwapDataSet(const std::string& ADocumentPath, TSwapMode ASwapMode
 }
 
 TSwapDataSet::~TSwapDataSet() {
+    // Drawn lines belong to one run; a set dropped in the middle of one takes them along.
+    try {
+        RemoveAllConnectionDisplayLines();
+    } catch (...) {
+        // The host refused to drop a drawn line; nothing more can be done while freeing.
+    }
     for (auto& item : FDestructionList)
         item.reset();
     try {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "permutor/host/Host.h"
+#include "permutor/model/CrossingIndex.h"
+#include "permutor/model/SwapCost.h"
 #include "permutor/model/SwapMode.h"
 #include "permutor/model/SwapRecords.h"
 
@@ -79,12 +81,30 @@ public:
     // Crossing count × 50000 plus the summed sub-net cost.
     double GetTotalCost() const;
 
+    // The generator of the random searches, seeded when the set is made (see Randomize).
+    TRandomGenerator RandomGenerator;
+    // Seeds the generator with the host's seed when it fixes one, else from the clock.
+    void Randomize();
+    // Whether intersection lists are refreshed through the spatial index (the default) or by
+    // testing every swappable sub-net; both give the same lists.
+    bool FastCrossings() const { return FFastCrossings; }
+    void SetFastCrossings(bool value) { FFastCrossings = value; }
+    // The index is rebuilt when next used; call after changing the swappable list, best targets
+    // or a net index outside the swap transactions.
+    void CrossingIndex_Invalidate() { FCrossingIndex.Invalidate(); }
+    // The index, rebuilt first when invalid.
+    const TCrossingIndex& CrossingIndex();
+
     // Swap transactions and board update.
+    // A caller runs begin and then exactly one of commit or rollback on the same pair.
     void SwapSubNets_Begin(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     void SwapSubNets_Commit(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     void SwapSubNets_Rollback(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     std::int32_t GetLockedCount() const;
+    // Length and crossings of the board's connection lines; the crossings are counted through a
+    // spatial index. GetConnectionStatsFromBoard_Plain tests every pair and gives the same count.
     void GetConnectionStatsFromBoard(double& TotalLength, std::int32_t& IntersectionCount);
+    void GetConnectionStatsFromBoard_Plain(double& TotalLength, std::int32_t& IntersectionCount);
     void NetConnects_RememberAndHide();
     void NetConnects_RebuildAndShow();
     void RemoveAllConnectionDisplayLines();
@@ -115,6 +135,13 @@ public:
     TPackedList<TSwapGroup> PartSwapGroups;
 
 private:
+    friend class TSwapSubNet;
+    // Running totals without (Subtract) or with (Add) the pair's costs and crossings.
+    void Totals_Subtract(TSwapSubNet* A, TSwapSubNet* B);
+    void Totals_Add(TSwapSubNet* A, TSwapSubNet* B);
+    void NetIndex_Changed(TSwapSubNet* S);
+    // The board's connection lines as model lines.
+    std::vector<TConnectionLine*> ConnectionLines_FromBoard();
     void Build_Nets();
     void Build_SubNets();
     void Build_SubParts();
@@ -139,6 +166,8 @@ private:
     bool FPinIndexValid = false;
     std::unordered_map<const host::IPCB_Primitive*, TSwapSubNet*> FPrimitiveIndex;
     bool FPrimitiveIndexValid = false;
+    TCrossingIndex FCrossingIndex;
+    bool FFastCrossings = true;
 };
 
 } // namespace permutor::model

@@ -290,6 +290,7 @@ bool TSwapDataSet::Build(const std::string& UniqueId, bool InteractiveMode) {
                 if (subNet->NetIndex_Current >= 0)
                     subNet->ConnectionLine_SetEnds();
             std::size_t listed = 0;
+            CrossingIndex_Invalidate();
             for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
                 if (subNet->NetIndex_Current >= 0) {
                     subNet->BuildNeighourList();

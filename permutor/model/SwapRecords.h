@@ -231,8 +231,12 @@ public:
     THotSpot* FindBestTarget(TSwapNet* N) const;
     // Whether the connection lines of the two sub-nets cross; the same for either order.
     bool Crosses(const TSwapSubNet* T) const;
-    // FIntersectingSubNets := the swappable sub-nets whose connection lines cross this one's.
+    // FIntersectingSubNets := the swappable sub-nets whose connection lines cross this one's, in
+    // the order of the swappable list: through the data set's spatial index when its fast
+    // crossings are on (_Fast), else by testing each of them (_Plain).
     void BuildIntersectingSubNetList();
+    void BuildIntersectingSubNetList_Plain();
+    void BuildIntersectingSubNetList_Fast();
     // The connection line's ends := Point1 and Point2.
     void ConnectionLine_SetEnds();
     // Sets the ends and moves the drawn line on the board (creating it on first need).
