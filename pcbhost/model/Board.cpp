@@ -1023,6 +1023,7 @@ void TBoard::Place(TPrimitive* p) {
     Retain(p);
     p->FBoard = this;
     FPrimitives.push_back(p);
+    FByHandle[p->HandleValue()] = p;
     if (!p->SourceId().empty())
         std::erase(FRemovedSourceIds, p->SourceId());
     FSpatialDirty = true;
@@ -1056,6 +1057,7 @@ void TBoard::Unplace(TPrimitive* p) {
         FRemovedSourceIds.push_back(p->SourceId());
     p->FBoard = nullptr;
     FPrimitives.erase(std::find(FPrimitives.begin(), FPrimitives.end(), p));
+    FByHandle.erase(p->HandleValue());
     if (FCurrentObject == p)
         FCurrentObject = nullptr;
     std::erase(FContext, p);
@@ -1086,9 +1088,8 @@ TPcbComponent* TBoard::FindComponent(std::string_view designator) const {
 }
 
 TPrimitive* TBoard::FindByHandle(std::uint64_t handle) const {
-    for (TPrimitive* p : FPrimitives)
-        if (p->HandleValue() == handle)
-            return p;
+    if (auto it = FByHandle.find(handle); it != FByHandle.end())
+        return it->second;
     for (TPcbNet* net : FNets)
         for (TConnection* c : net->FRatsnest)
             if (c->HandleValue() == handle)

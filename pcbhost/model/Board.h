@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pcbhost {
@@ -564,6 +565,8 @@ private:
     IPtr<IHostUI> FUI;
     std::vector<TV6_Layer> FCopperLayers{eV6_TopLayer, eV6_BottomLayer};
     std::vector<TPrimitive*> FPrimitives; // one reference each
+    // Placed primitives by handle: the module turns handles back into objects on every swap.
+    std::unordered_map<std::uint64_t, TPrimitive*> FByHandle;
     std::vector<TPcbNet*> FNets;          // one reference each
     std::vector<IPtr<IPCB_DifferentialPair>> FPairs;
     bool FPairsDirty = true;

@@ -496,6 +496,7 @@ TEST_F(TBoardFixture, CreatedConnectionsLiveOnATemporaryNetAndResolveByHandle) {
     Board.AddNet(net.get());
     net->AddPrimitive(line.get());
     EXPECT_EQ(line->Board().get(), static_cast<IPCB_Board*>(&Board)) << "a net on a board places its objects";
+    EXPECT_EQ(pcb->ObjectFromHandle(line->Handle()), IPtr<IPCB_Primitive>(line)); // found on the board now
     line->SetEnds(0, 0, eV6_TopLayer, MM(5), 0, eV6_TopLayer);
     EXPECT_EQ(line->X2(), MM(5));
 
