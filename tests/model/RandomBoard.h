@@ -33,10 +33,12 @@ inline void RandomBoard_Build(pcbhost::TSchematicBuilder& sch, pcbhost::TBoardBu
     const double pitch = shape.Spread * 1.5;
     for (std::int32_t c = 0; c < shape.Components; ++c) {
         const double cx = pitch * double(c % columns), cy = pitch * double(c / columns);
-        const std::string ref = "U" + std::to_string(c + 1);
+        // Appending rather than "U" + to_string(...) keeps GCC 12 from a false -Wrestrict at -O2.
+        const std::string number = std::to_string(c + 1);
+        const std::string ref = std::string("U").append(number);
         auto& component = sch.AddComponent(ref);
         auto& footprint = pcb.AddFootprint(ref, component).PinSwapEnabled();
-        auto& connector = pcb.AddFootprint("J" + std::to_string(c + 1));
+        auto& connector = pcb.AddFootprint(std::string("J").append(number));
         for (std::int32_t p = 0; p < shape.PinsPerComponent; ++p) {
             const std::string pin = std::to_string(p + 1);
             const std::string net = ref + "_N" + pin;
