@@ -5,7 +5,7 @@
 namespace permutor::optimizers {
 
 // These drivers arrive with the optimisers and swappers; until then a launch says so plainly.
-bool AutoPermutor_Run(const std::string&) {
+bool AutoPermutor_Run(const std::string&, const TAutoRunOptions&, TAutoRunResult*) {
     host::MessageBox_Error("Not available in this build");
     return false;
 }
