@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <numbers>
 #include <set>
+#include <unordered_map>
 
 namespace pcbhost::kicad {
 
@@ -382,20 +383,32 @@ void TSchematicSet::ResolveLabels(TBoard* board) {
                     c = '/';
             places.push_back({instance, 0, 0, pin.get(), symbol.get()});
         }
+    // A label joins the first pin end of its instance and sheet at its point. Looked up by key
+    // rather than walked: a board with thousands of labelled pins would otherwise spend seconds
+    // here comparing every label with every pin.
+    auto placeKey = [](const std::string& instance, const std::string& sheetPath, std::int32_t location) {
+        return instance + '\n' + sheetPath + '\n' + std::to_string(location);
+    };
+    std::unordered_map<std::string, TPinPlace*> placeAt;
+    placeAt.reserve(places.size());
+    for (auto& place : places)
+        placeAt.emplace(placeKey(place.Instance, place.Pin->SheetPath(), place.Pin->LocationKey()), &place);
+    // The board's search by reference walks every primitive; ask once per symbol.
+    std::unordered_map<const TSchSymbol*, TPcbComponent*> footprints;
+    auto footprintOf = [&](const TSchSymbol* symbol) {
+        auto [it, added] = footprints.try_emplace(symbol, nullptr);
+        if (added)
+            it->second = board->FindComponent(symbol->Designator);
+        return it->second;
+    };
     for (const auto& label : FLabels) {
-        TPinPlace* at = nullptr;
-        for (auto& place : places) {
-            if (place.Instance != label.Instance || place.Pin->SheetPath() != label.Sheet->Path())
-                continue;
-            const std::int32_t key = LocationKeyOf(label.Sheet->Path(), label.X, label.Y);
-            if (key == place.Pin->LocationKey()) {
-                at = &place;
-                break;
-            }
-        }
+        const std::string& sheetPath = label.Sheet->Path();
+        const auto found =
+            placeAt.find(placeKey(label.Instance, sheetPath, LocationKeyOf(sheetPath, label.X, label.Y)));
+        TPinPlace* at = found == placeAt.end() ? nullptr : found->second;
         std::string net = label.Global ? label.Name : label.SheetNames + label.Name;
         if (at && board)
-            if (TPcbComponent* footprint = board->FindComponent(at->Symbol->Designator))
+            if (TPcbComponent* footprint = footprintOf(at->Symbol))
                 if (TPad* pad = footprint->FindPad(at->Pin->DesignatorText()); pad && pad->OwnerNet())
                     net = pad->OwnerNet()->Name();
         TSchNetLabel& added = label.Sheet->AddLabel(net, label.Port);
