@@ -20,6 +20,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "demo")
 NS = uuid.UUID("6f1d3a52-6b8e-4e0c-9a59-5c2f5b7a1e11")
 ROOT_UUID = str(uuid.uuid5(NS, "root-sheet"))
+# The writers below take the project's name and board outline from here, so that other generators
+# (bench/generate_fpga_board.py) can import them and write projects of their own.
+PROJECT = "demo"
+OUTLINE = ((55, 80), (145, 150))  # board edge: top-left and bottom-right corners, mm
 
 
 def uid(*parts):
@@ -206,7 +210,7 @@ def placed_symbol(comp, unit, at):
     for u in sorted(comp["units"]):
         for number, _, _ in comp["units"][u]:
             lines.append(f"\t\t(pin {q(number)} (uuid {q(uid('pin', comp['ref'], unit, number))}))")
-    lines.append(f"\t\t(instances (project \"demo\" (path {q('/' + ROOT_UUID)} (reference {q(comp['ref'])}) "
+    lines.append(f"\t\t(instances (project {q(PROJECT)} (path {q('/' + ROOT_UUID)} (reference {q(comp['ref'])}) "
                  f"(unit {unit}))))")
     lines.append("\t)")
     return lines, sym_uuid
@@ -270,7 +274,8 @@ def board(paths):
             for key, value in zip(("PinSwapEnabled", "PartSwapEnabled"), comp["enable"]):
                 lines.append(f"\t\t(property {q(key)} {q(value)} (at 0 0 0) (layer \"F.Fab\") (hide yes) "
                              f"(uuid {q(uid('fpsw', ref, key))}) (effects (font (size 1 1) (thickness 0.15))))")
-        lines += [f"\t\t(path {q('/' + paths[ref])})", '\t\t(sheetname "Root")', '\t\t(sheetfile "demo.kicad_sch")',
+        lines += [f"\t\t(path {q('/' + paths[ref])})", '\t\t(sheetname "Root")',
+                  f'\t\t(sheetfile {q(PROJECT + ".kicad_sch")})',
                   f"\t\t(attr {'smd' if comp['smd'] else 'through_hole'})"]
         w, h = comp["pad_size"]
         for number, (px, py) in comp["pads"].items():
@@ -289,8 +294,9 @@ def board(paths):
                          f"{net_text} (uuid {q(uid('pad', ref, number))}))")
         lines.append("\t)")
     # Board outline.
-    for (x1, y1), (x2, y2) in (((55, 80), (145, 80)), ((145, 80), (145, 150)), ((145, 150), (55, 150)),
-                               ((55, 150), (55, 80))):
+    (left, top), (right, bottom) = OUTLINE
+    for (x1, y1), (x2, y2) in (((left, top), (right, top)), ((right, top), (right, bottom)),
+                               ((right, bottom), (left, bottom)), ((left, bottom), (left, top))):
         lines.append(f"\t(gr_line (start {x1} {y1}) (end {x2} {y2}) (stroke (width 0.1) (type default)) "
                      f"(layer \"Edge.Cuts\") (uuid {q(uid('edge', x1, y1))}))")
     lines.append(")")
@@ -300,7 +306,7 @@ def board(paths):
 def project():
     return {
         "board": {"design_settings": {"defaults": {}, "rules": {}}},
-        "meta": {"filename": "demo.kicad_pro", "version": 1},
+        "meta": {"filename": PROJECT + ".kicad_pro", "version": 1},
         "net_settings": {"classes": [{"name": "Default", "clearance": 0.2, "track_width": 0.2,
                                       "diff_pair_width": 0.2, "diff_pair_gap": 0.25}],
                          "meta": {"version": 3}},
