@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Writes a synthetic FPGA board as a KiCad 8 project for the optimiser benchmarks.
 
-  U1       an FPGA-like BGA (1.0 mm pitch). Its outer balls are the N swappable I/O pins, cut by
-           angle around the centre into banks of 50; each bank is one pin swap group ("PinSwap"
-           field, one symbol unit per bank). The inner balls are power (GND/VCC).
-  J1..Jk   one fine-pitch 2-row connector per bank on a ring around the BGA, facing its bank. A
+  U1       an FPGA-like BGA (1.0 mm pitch). Its outer balls are the N swappable I/O pins, in
+           banks of 50 that are blocks along the package's sides; each bank is one pin swap group
+           ("PinSwap" field, one symbol unit per bank). The inner balls are power (GND/VCC).
+  J1..Jk   one pin-array connector (0.5 mm pitch) per bank beside the side its bank is on,
+           centred on the bank and about as wide (further out when neighbours would overlap). A
            bank's pins go to its connector's pins in a random order, so the nets start tangled;
            two more pins of each connector are GND and VCC.
 
@@ -26,9 +27,10 @@ import generate_demo as kicad  # noqa: E402  (the writers; importing it writes n
 
 BANK_SIZE = 50
 BALL_PITCH = 1.0
-CONN_PITCH = 0.8  # along a connector row
-CONN_ROW_GAP = 1.6
-CONN_GAP = 4.0  # between neighbouring connectors on the ring
+CONN_PITCH = 0.5
+CONN_GAP = 0.8  # between neighbouring connectors of one row
+CONN_ROW_GAP = 3.0  # between rows of connectors
+CONN_CLEARANCE = 4.0  # from the BGA's edge to the first row of connectors
 
 
 def row_names(count):
@@ -56,11 +58,17 @@ def design(pins, seed):
     io_balls = balls[:pins]
     power_balls = balls[pins:pins + power_count]
 
-    # Banks are sectors: I/O balls in order of angle around the centre, 50 at a time.
-    def angle(b):
-        return math.atan2(b[0] - centre, b[1] - centre)
+    # Banks are blocks along the sides: each I/O ball belongs to the side it is nearest; walking
+    # the sides clockwise (top, right, bottom, left), across the side and then inwards, every 50
+    # balls make a bank.
+    def side_and_along(b):
+        r, c = b
+        distances = (r, side - 1 - c, side - 1 - r, c)  # top, right, bottom, left
+        s = distances.index(min(distances))
+        along = (c, r, side - 1 - c, side - 1 - r)[s]  # clockwise along that side
+        return s, along
 
-    io_balls.sort(key=lambda b: (angle(b), depth[b]))
+    io_balls.sort(key=lambda b: (*side_and_along(b), depth[b]))
     banks = [io_balls[i:i + BANK_SIZE] for i in range(0, len(io_balls), BANK_SIZE)]
 
     def ball_name(b):
@@ -69,27 +77,50 @@ def design(pins, seed):
     nets = {}
     units = {}
     pin_swap = []
-    conn_len = max((len(bank) + 2 + 1) // 2 for bank in banks) * CONN_PITCH
     half_bga = side * BALL_PITCH / 2.0
-    radius = max(half_bga * math.sqrt(2) + 10.0, len(banks) * (conn_len + CONN_GAP) / (2 * math.pi))
-    centre_mm = (0.0, 0.0)
+    # Each connector lies beside the BGA side its bank is on, centred on the bank and about as wide,
+    # so that the bank's balls and the connector's pins overlap along the side: then the connection
+    # length depends on the order of the pins, not only the crossings. (A connector off in a
+    # diagonal direction would see every pin at the same Manhattan cost, whatever the order.)
+    # Connectors that would overlap on one side go to a row further out.
+    rows_used = {}  # side -> list of rows, each a list of (low, high) intervals along the side
     connectors = []
+    extent = half_bga
     for k, bank in enumerate(banks):
         units[k + 1] = [(ball_name(b), f"IO_B{k}_{i}", "bidirectional") for i, b in enumerate(bank)]
         pin_swap += [f"Pin_{ball_name(b)}=BANK{k}" for b in bank]
-        # The connector faces the middle of its bank.
-        mean = math.atan2(sum(math.sin(angle(b)) for b in bank), sum(math.cos(angle(b)) for b in bank))
-        cx, cy = centre_mm[0] + radius * math.cos(mean), centre_mm[1] + radius * math.sin(mean)
+        mx = sum(b[1] - centre for b in bank) / len(bank) * BALL_PITCH
+        my = sum(b[0] - centre for b in bank) / len(bank) * BALL_PITCH
+        # Outward normal (nx, ny) and the direction along the side (tx, ty).
+        if abs(mx) >= abs(my):
+            side_name, (nx, ny) = ("right" if mx > 0 else "left"), (1.0 if mx > 0 else -1.0, 0.0)
+        else:
+            side_name, (nx, ny) = ("bottom" if my > 0 else "top"), (0.0, 1.0 if my > 0 else -1.0)
+        tx, ty = -ny, nx
+        along_at = mx * tx + my * ty
+        # As wide as the bank is along the side (a little less, for a gap), as deep as it needs.
+        along_balls = [(b[1] - centre) * tx + (b[0] - centre) * ty for b in bank]
+        span = (max(along_balls) - min(along_balls) + 1) * BALL_PITCH
         count = len(bank) + 2
-        count += count % 2
-        per_row = count // 2
-        tx, ty = -math.sin(mean), math.cos(mean)  # along the ring
+        columns = max(2, int(0.65 * span / CONN_PITCH))
+        conn_rows = math.ceil(count / columns)
+        length, depth = (columns - 1) * CONN_PITCH, (conn_rows - 1) * CONN_PITCH
+        low, high = along_at - length / 2 - CONN_GAP / 2, along_at + length / 2 + CONN_GAP / 2
+        side_rows = rows_used.setdefault(side_name, [])
+        row = next((i for i, taken in enumerate(side_rows) if all(high < a or low > b for a, b, _ in taken)),
+                   len(side_rows))
+        if row == len(side_rows):
+            side_rows.append([])
+        side_rows[row].append((low, high, depth))
+        distance = half_bga + CONN_CLEARANCE + depth / 2 + \
+            sum(max(d for _, _, d in taken) + CONN_ROW_GAP for taken in side_rows[:row])
+        cx, cy = distance * nx + along_at * tx, distance * ny + along_at * ty
+        extent = max(extent, abs(cx) + max(length, depth) / 2, abs(cy) + max(length, depth) / 2)
         pads = {}
         for p in range(count):
-            along = (p // 2 - (per_row - 1) / 2.0) * CONN_PITCH
-            across = (p % 2 - 0.5) * CONN_ROW_GAP
-            pads[str(p + 1)] = (round(along * tx + across * math.cos(mean), 4),
-                                round(along * ty + across * math.sin(mean), 4))
+            along = (p % columns - (columns - 1) / 2.0) * CONN_PITCH
+            across = (p // columns - (conn_rows - 1) / 2.0) * CONN_PITCH
+            pads[str(p + 1)] = (round(along * tx + across * nx, 4), round(along * ty + across * ny, 4))
         ref = f"J{k + 1}"
         order = list(range(1, len(bank) + 1))
         rng.shuffle(order)
@@ -98,10 +129,10 @@ def design(pins, seed):
             nets[(ref, str(order[i]))] = f"/B{k}_IO{i}"
         nets[(ref, str(len(bank) + 1))] = "GND"
         nets[(ref, str(len(bank) + 2))] = "VCC"
-        connectors.append(dict(ref=ref, value=f"Conn_2x{per_row:02d}", lib=f"Permutor:Conn_2x{per_row:02d}",
-                               fp=f"Permutor:Conn_2x{per_row:02d}_P0.8mm", units=kicad.header_units(count),
-                               fields={}, at=(round(cx, 4), round(cy, 4)), pads=pads, smd=True,
-                               pad_size=(0.5, 0.5), shape="circle", enable=None,
+        name = f"Conn_{conn_rows}x{columns:02d}"
+        connectors.append(dict(ref=ref, value=name, lib=f"Permutor:{name}", fp=f"Permutor:{name}_P0.5mm",
+                               units=kicad.header_units(count), fields={}, at=(round(cx, 4), round(cy, 4)),
+                               pads=pads, smd=True, pad_size=(0.3, 0.3), shape="circle", enable=None,
                                sch_at=(20 + 45 * (k % 20), 300 + 90 * (k // 20))))
 
     power_units = {}
@@ -116,7 +147,7 @@ def design(pins, seed):
     fpga = dict(ref="U1", value=f"FPGA{pins}", lib=f"Permutor:FPGA{pins}", fp=f"Permutor:BGA-{side * side}_P1.0mm",
                 units=units, fields={"PinSwap": "|".join(pin_swap)}, at=(0.0, 0.0), pads=pads, smd=True,
                 pad_size=(0.5, 0.5), shape="circle", enable=("yes", "no"), sch_at=(60, 60))
-    extent = radius + conn_len / 2 + 5
+    extent += 5
     outline = ((-math.ceil(extent), -math.ceil(extent)), (math.ceil(extent), math.ceil(extent)))
     return [fpga] + connectors, nets, outline
 
