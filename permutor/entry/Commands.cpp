@@ -112,8 +112,24 @@ std::string ConfigurePermutor_ComponentKey(const std::string& documentPath, cons
     return {};
 }
 
-void Command_RunAutoPermutor(IServerDocumentView* context, const std::string&) {
-    SwapCommand_Guard(context, "Pin", [](const std::string& path) { optimizers::AutoPermutor_Run(path); });
+optimizers::TAutoRunOptions AutoRun_Options(const std::string& parameters) {
+    optimizers::TAutoRunOptions options;
+    std::string value;
+    if (Parameters_GetValueByName(parameters, "Iterative", value))
+        options.Iterative = !Text_EqualNoCase(value, "False");
+    if (Parameters_GetValueByName(parameters, "IterativeStart", value)) {
+        if (Text_EqualNoCase(value, "Improve"))
+            options.IterativeSettings.ImproveOnlyFromStart = true;
+        else if (Text_EqualNoCase(value, "Anneal"))
+            options.IterativeSettings.ImproveOnlyFromStart = false;
+    }
+    return options;
+}
+
+void Command_RunAutoPermutor(IServerDocumentView* context, const std::string& parameters) {
+    const optimizers::TAutoRunOptions options = AutoRun_Options(parameters);
+    SwapCommand_Guard(context, "Pin",
+                      [&options](const std::string& path) { optimizers::AutoPermutor_Run(path, options); });
 }
 
 void Command_RunManualPermutor(IServerDocumentView* context, const std::string&) {

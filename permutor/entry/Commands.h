@@ -2,6 +2,7 @@
 #pragma once
 
 #include "permutor/entry/ServerModule.h"
+#include "permutor/optimizers/RunDrivers.h"
 
 #include <string>
 
@@ -31,6 +32,9 @@ void State_ExternalToolPinSwap(IServerDocumentView* context, const std::string& 
                                std::string& caption, std::string& imageFile);
 
 // Helpers the procedures share (exposed for the command tests).
+// The automatic run's options from the command's parameters: "Iterative=False" skips the
+// iterative optimiser; "IterativeStart=Improve|Anneal" chooses how it starts.
+optimizers::TAutoRunOptions AutoRun_Options(const std::string& parameters);
 std::string Context_DocumentPath(IServerDocumentView* context);
 bool Parameters_IsContextSensitive(const std::string& parameters);
 bool View_IsRestricted(IServerDocumentView* context);

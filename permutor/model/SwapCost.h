@@ -32,6 +32,11 @@ public:
             return 0;
         return std::int32_t((std::uint64_t(FSeed) * std::uint64_t(n)) >> 32);
     }
+    // A draw in [0, 1): the next seed times 2^-32.
+    double RandomFraction() {
+        FSeed = FSeed * 134775813u + 1u;
+        return double(FSeed) * (1.0 / 4294967296.0);
+    }
 
 private:
     std::uint32_t FSeed = 0;

@@ -101,6 +101,9 @@ public:
     void SwapSubNets_Commit(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     void SwapSubNets_Rollback(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     std::int32_t GetLockedCount() const;
+    // Every swappable sub-net's crossing list and both running totals computed afresh from the
+    // current assignment, as the build does; for after net indices changed outside transactions.
+    void Totals_Recount();
     // Length and crossings of the board's connection lines; the crossings are counted through a
     // spatial index. GetConnectionStatsFromBoard_Plain tests every pair and gives the same count.
     void GetConnectionStatsFromBoard(double& TotalLength, std::int32_t& IntersectionCount);

@@ -288,25 +288,33 @@ bool TSwapDataSet::Build(const std::string& UniqueId, bool InteractiveMode) {
                 group->FindBestTargetsForSubNets();
             for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
                 if (subNet->NetIndex_Current >= 0)
-                    subNet->ConnectionLine_SetEnds();
-            std::size_t listed = 0;
-            CrossingIndex_Invalidate();
-            for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
-                if (subNet->NetIndex_Current >= 0) {
                     subNet->BuildNeighourList();
-                    subNet->BuildIntersectingSubNetList();
-                    listed += subNet->FIntersectingSubNets.Count();
-                }
-            // The crossing test answers alike for both orders, so every crossing pair is listed
-            // twice; sub-nets without a current net cross nothing.
-            FTotalIntersectionCount = std::int32_t(listed / 2);
-            FTotalSubNetCost = 0;
-            for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
-                FTotalSubNetCost += subNet->SubNetCost();
+            Totals_Recount();
         }
     }
     finish();
     return result;
+}
+
+void TSwapDataSet::Totals_Recount() {
+    for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
+        if (subNet->NetIndex_Current >= 0)
+            subNet->ConnectionLine_SetEnds();
+    std::size_t listed = 0;
+    CrossingIndex_Invalidate();
+    for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
+        if (subNet->NetIndex_Current >= 0) {
+            subNet->BuildIntersectingSubNetList();
+            listed += subNet->FIntersectingSubNets.Count();
+        } else {
+            subNet->FIntersectingSubNets.Clear();
+        }
+    // The crossing test answers alike for both orders, so every crossing pair is listed twice;
+    // sub-nets without a current net cross nothing.
+    FTotalIntersectionCount = std::int32_t(listed / 2);
+    FTotalSubNetCost = 0;
+    for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
+        FTotalSubNetCost += subNet->SubNetCost();
 }
 
 } // namespace permutor::model

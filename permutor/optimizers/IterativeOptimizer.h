@@ -58,6 +58,7 @@ public:
 
     // Figures over the whole run, for reports and measurements.
     std::int32_t PassesTotal = 0;
+    std::int32_t MovesTotal = 0;
     std::int32_t NoPairMoves = 0;
     std::int32_t RollbackFailures = 0;
 };

@@ -1,19 +1,282 @@
 #include "permutor/optimizers/RunDrivers.h"
 
 #include "permutor/host/Services.h"
+#include "permutor/optimizers/GreedyOptimizer.h"
+
+#include <fmt/format.h>
+
+#include <array>
+#include <cmath>
+#include <memory>
 
 namespace permutor::optimizers {
 
-// These drivers arrive with the optimisers and swappers; until then a launch says so plainly.
-bool AutoPermutor_Run(const std::string&, const TAutoRunOptions&, TAutoRunResult*) {
-    host::MessageBox_Error("Not available in this build");
-    return false;
+using namespace permutor::host;
+using model::TSwapDataSet;
+
+namespace {
+
+constexpr const char* cContinueCaption = "Confirm Continue With Net/Pin Assignment";
+constexpr const char* cContinueQuestion =
+    "This phase of the optimization was interrupted.\r\rDo you wish to continue with the partial results?";
+constexpr std::int32_t cReportImageIndex = 27;
+
+std::array<TSwapOptimizerClass, 5> GSwapperClasses{};
+
+IPtr<IHostUI> UI() {
+    auto client = Client_Get();
+    return client ? client->UI() : IPtr<IHostUI>();
 }
 
-bool InteractiveSwapper_Run(const std::string&, TInteractiveSwapperKind, model::TSwapMode,
-                            const std::string&) {
-    host::MessageBox_Error("Not available in this build");
-    return false;
+void ProcessMessages() {
+    if (auto ui = UI())
+        ui->ProcessMessages();
+}
+
+// The project of the document, or none when the document stands outside every project.
+IPtr<IProject> ProjectOfDocument(const std::string& documentPath) {
+    auto workspace = Workspace_Obtain();
+    if (!workspace)
+        return nullptr;
+    auto document = workspace->DocumentByPath(documentPath);
+    if (!document)
+        return nullptr;
+    auto project = document->OwningProject();
+    if (!project)
+        return nullptr;
+    auto freeDocuments = workspace->FreeDocumentsProject();
+    if (freeDocuments && freeDocuments.get() == project.get())
+        return nullptr;
+    return project;
+}
+
+// After an interrupted phase: Yes keeps the partial result and lets the run go on.
+void AskToKeepPartialResult() {
+    if (Optimizer_Aborted() && MessageBox_Confirm(cContinueQuestion, cContinueCaption))
+        Optimizer_SetAborted(false);
+}
+
+host::TUnit DisplayUnitOf(TSwapDataSet& data) {
+    return data.PCBBoard() ? data.PCBBoard()->DisplayUnit() : host::eMetric;
+}
+
+// The data set's log is closed before the set goes, also when an exception passes.
+struct TDataSetHolder {
+    std::unique_ptr<TSwapDataSet> Data;
+    ~TDataSetHolder() {
+        if (Data)
+            Data->CloseLog();
+    }
+};
+
+} // namespace
+
+std::string FormatThousands3(double value) {
+    std::string digits = fmt::format("{:.3f}", std::fabs(value));
+    const std::size_t point = digits.find('.');
+    std::string whole = digits.substr(0, point);
+    std::string grouped;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += whole[i];
+    }
+    const bool negative = value < 0 && digits.find_first_not_of("0.") != std::string::npos;
+    return (negative ? "-" : "") + grouped + digits.substr(point);
+}
+
+std::string Report_Text(const TRunStatistics& s, host::TUnit unit, std::int32_t elapsedSeconds) {
+    auto word = [](double before, double after) {
+        if (before > after)
+            return "Reduced";
+        if (after > before)
+            return "Increased";
+        return "(No Change)";
+    };
+    const bool imperial = unit != host::eMetric;
+    const double factor = imperial ? 1.0 : 25.4;
+    auto length = [factor](double L) { return FormatThousands3(factor * L / 1e7); };
+    std::string text =
+        fmt::format("Length {} From {} To {} (Delta={}) {} \r\rCross-Overs {} From {} To {} (Delta={})",
+                    word(s.LengthBefore, s.LengthAfter), length(s.LengthBefore), length(s.LengthAfter),
+                    length(s.LengthBefore - s.LengthAfter), imperial ? "inches" : "mm",
+                    word(s.CrossingsBefore, s.CrossingsAfter), s.CrossingsBefore, s.CrossingsAfter,
+                    s.CrossingsBefore - s.CrossingsAfter);
+    if (elapsedSeconds >= 0)
+        text += "\r\rElapsed Time: " + Elapsed_Text(elapsedSeconds);
+    return text;
+}
+
+bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& options, TAutoRunResult* result) {
+    TAutoRunResult local;
+    TAutoRunResult& out = result ? *result : local;
+    out = {};
+    Optimizer_SetAborted(false);
+
+    auto project = ProjectOfDocument(documentPath);
+    if (!project) {
+        MessageBox_Error("Pin/Net Optimization requires that the board is part of a PCB Project");
+        return false;
+    }
+    project->Compile();
+    if (!project->CompiledDocument()) {
+        MessageBox_Error("Failed to Compile: " + project->FileName());
+        return false;
+    }
+
+    TDataSetHolder holder;
+    holder.Data = std::make_unique<TSwapDataSet>(documentPath, model::eSwap_Pins);
+    TSwapDataSet& data = *holder.Data;
+    data.OpenLog();
+
+    bool completed = false;
+    std::unique_ptr<TSwapOptimizer_Abstract> greedy, iterative;
+    if (data.Build("", false)) {
+        out.Built = true;
+        out.Swappable = std::int32_t(data.MasterSubNetList_Swappable.Count());
+        out.CostStart = data.GetTotalCost();
+        data.GetConnectionStatsFromBoard(out.Statistics.LengthBefore, out.Statistics.CrossingsBefore);
+        data.NetConnects_RememberAndHide();
+
+        greedy = TSwapOptimizer_Greedy::Create(data);
+        if (greedy->Run()) {
+            out.CostAfterGreedy = data.GetTotalCost();
+            out.Iterations += greedy->Iterations;
+            AskToKeepPartialResult();
+            bool runIterative = options.Iterative;
+            if (!Optimizer_Aborted()) {
+                const std::int32_t locked = data.GetLockedCount();
+                out.Locked = locked;
+                if (locked != 0 && runIterative)
+                    runIterative = MessageBox_Confirm(
+                        fmt::format("The fast optimizer has completed {} out of {} swappable pins. "
+                                    "\r\rContinue with iterative optimizer",
+                                    locked, out.Swappable),
+                        "Confirm Iterative Optimizer?");
+            }
+            if (!Optimizer_Aborted() && runIterative) {
+                auto optimizer = std::make_unique<TSwapOptimizer_Iterative>(data);
+                optimizer->Settings = options.IterativeSettings;
+                TSwapOptimizer_Iterative* it = optimizer.get();
+                iterative = std::move(optimizer);
+                out.IterativeRan = true;
+                const bool ran = iterative->Run();
+                out.Iterations += it->MovesTotal;
+                out.NoPairMoves = it->NoPairMoves;
+                if (ran)
+                    AskToKeepPartialResult();
+            }
+            completed = !Optimizer_Aborted();
+        }
+        out.CostEnd = data.GetTotalCost();
+        out.SubNetCostEnd = data.TotalSubNetCost();
+        out.CrossingsEnd = data.TotalIntersectionCount();
+    }
+
+    ProcessMessages();
+    data.RemoveAllConnectionDisplayLines();
+    data.RemoveDummyNetForConnections();
+    if (!Optimizer_Aborted()) {
+        data.ExportChanges_ToPCB();
+        data.NetConnects_RebuildAndShow();
+        data.RedrawBoard();
+        out.Exported = out.Built;
+        if (out.Built) {
+            data.GetConnectionStatsFromBoard(out.Statistics.LengthAfter, out.Statistics.CrossingsAfter);
+            std::int32_t elapsed = 0;
+            for (auto* optimizer : {greedy.get(), iterative.get()})
+                if (optimizer)
+                    elapsed += optimizer->ElapsedSeconds;
+            out.ElapsedSeconds = elapsed;
+            MessageBox_Information(Report_Text(out.Statistics, DisplayUnitOf(data), elapsed),
+                                   "Results From Net/Pin Optimization");
+        }
+    } else {
+        // Nothing reaches the board; its own connection lines come back.
+        data.NetConnects_RebuildAndShow();
+        data.RedrawBoard();
+    }
+    data.CloseLog();
+    holder.Data.reset();
+    ProcessMessages();
+    return completed;
+}
+
+TSwapOptimizerClass SwapperClass_Get(TInteractiveSwapperKind swapper) {
+    const auto index = std::size_t(swapper);
+    return index < GSwapperClasses.size() ? GSwapperClasses[index] : nullptr;
+}
+
+void SwapperClass_Register(TInteractiveSwapperKind swapper, TSwapOptimizerClass swapperClass) {
+    const auto index = std::size_t(swapper);
+    if (index < GSwapperClasses.size())
+        GSwapperClasses[index] = swapperClass;
+}
+
+std::int32_t ProjectCheck(const std::string& documentPath) {
+    std::int32_t status = 1;
+    auto project = ProjectOfDocument(documentPath);
+    if (project && project->IsPCBProject()) {
+        status = 3;
+        auto client = Client_Get();
+        auto projectDocument = client ? client->ServerDocumentByPath(project->FullPath()) : nullptr;
+        if (!projectDocument || !projectDocument->Modified()) {
+            status = 2;
+            if (project->CompilationOutOfDate() == 0)
+                return 0;
+        }
+        if (status == 2) {
+            project->Compile();
+            status = project->CompiledDocument() ? 0 : 4;
+        }
+    }
+    return status;
+}
+
+std::string ProjectCheck_Message(std::int32_t status) {
+    switch (status) {
+    case 1: return "Document not in a PCB project";
+    case 2: return "Project compilation out of date";
+    case 3: return "Project needs to be saved";
+    case 4: return "Error compiling project";
+    default: return {};
+    }
+}
+
+bool InteractiveSwapper_Run(const std::string& documentPath, TInteractiveSwapperKind swapper,
+                            model::TSwapMode mode, const std::string& caption) {
+    const std::int32_t status = ProjectCheck(documentPath);
+    if (status != 0) {
+        MessageBox_Error(ProjectCheck_Message(status));
+        return false;
+    }
+
+    TDataSetHolder holder;
+    holder.Data = std::make_unique<TSwapDataSet>(documentPath, mode);
+    TSwapDataSet& data = *holder.Data;
+    data.OpenLog();
+    if (data.Build("", true)) {
+        TRunStatistics statistics;
+        data.GetConnectionStatsFromBoard(statistics.LengthBefore, statistics.CrossingsBefore);
+        const TSwapOptimizerClass swapperClass = SwapperClass_Get(swapper);
+        if (!swapperClass) {
+            MessageBox_Error("Not available in this build");
+        } else {
+            auto optimizer = swapperClass(data);
+            if (optimizer->Run()) {
+                data.GetConnectionStatsFromBoard(statistics.LengthAfter, statistics.CrossingsAfter);
+                auto workspace = Workspace_Obtain();
+                if (auto panel = workspace ? workspace->MessagesPanel() : nullptr)
+                    panel->AddMessage(cMessageClass_Information, Report_Text(statistics, DisplayUnitOf(data)),
+                                      caption, data.DocumentFileName(), "", "", cReportImageIndex);
+            }
+        }
+    }
+    data.RedrawBoard();
+    data.CloseLog();
+    holder.Data.reset();
+    ProcessMessages();
+    return true;
 }
 
 } // namespace permutor::optimizers
