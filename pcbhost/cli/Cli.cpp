@@ -21,7 +21,12 @@ constexpr const char* cFooter = R"(Exit codes:
 
 Questions are answered by --answer for their caption, else by --yes/--no, else on the terminal,
 else with their default (Yes/OK). Picks on the board come from --pick options in order; when
-they run out the pick is cancelled; without any, a terminal prompts for them.)";
+they run out the pick is cancelled; without any, a terminal prompts for them.
+
+Ctrl-C while a command works asks whether to stop it (on a terminal), or stops it (without one,
+also with --batch): the partial result is kept and saved, and no further optimiser phase starts.
+A second Ctrl-C, or one while a question waits, quits at once and saves nothing. Files are
+always replaced whole: a Ctrl-C during a save takes effect once every file is written.)";
 
 // A yes|no option kept as "not given" until it is.
 CLI::Option* AddYesNo(CLI::App* app, const std::string& name, std::optional<bool>& target,
@@ -82,6 +87,14 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     auto* optimize =
         app.add_subcommand("optimize", "Optimise pin, gate and pair assignments (RunAutoPermutor)");
     optimize->add_option("document", a.Document, "A .kicad_pro or .kicad_pcb")->required();
+    optimize->add_flag("--no-iterative", a.NoIterative,
+                       "Run the fast optimiser only, without the iterative one (Iterative=False)");
+    optimize
+        ->add_option("--iterative-start", a.IterativeStart,
+                     "How the iterative optimiser starts: improve (keep only improving exchanges) or "
+                     "anneal (also accept some worse ones while hot) (IterativeStart=Improve|Anneal)")
+        ->check(CLI::IsMember({"improve", "anneal"}, CLI::ignore_case))
+        ->type_name("improve|anneal");
 
     auto* swap = app.add_subcommand("swap", "Swap by hand: pins, parts (gates) or differential pairs");
     swap->add_option("kind", a.SwapKind, "pins | parts | pairs")
@@ -164,12 +177,12 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     TReport report(console, options.Json, options.Quiet);
     AbortKey::Reset();
     if (console.CatchInterrupt)
-        AbortKey::Install();
+        AbortKey::Install(true);
     int code = eExit_OK;
     try {
         if (optimize->parsed()) {
             report.Data()["command"] = "optimize";
-            code = Run_ModuleCommand(options, report, a.Document, "RunAutoPermutor", "");
+            code = Run_ModuleCommand(options, report, a.Document, "RunAutoPermutor", OptimizeParameters(a));
         } else if (swap->parsed()) {
             report.Data()["command"] = "swap";
             code = Run_ModuleCommand(options, report, a.Document, SwapKind_Command(a.SwapKind), "");

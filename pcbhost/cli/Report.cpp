@@ -26,6 +26,35 @@ bool IsError(const TReportMessage& m) {
 
 } // namespace
 
+std::vector<std::string> MessageText_Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        line.erase(line.find_last_not_of(" \t") + 1);
+        if (!line.empty())
+            lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string MessageText_Show(const std::string& caption, const std::string& text, const std::string& tail) {
+    const auto lines = MessageText_Lines(text);
+    if (lines.size() <= 1) {
+        const std::string line = lines.empty() ? std::string() : lines.front();
+        std::string shown = caption.empty() ? line : line.empty() ? caption : caption + ": " + line;
+        return tail.empty() ? shown : shown + " " + tail;
+    }
+    std::string shown = caption.empty() ? std::string() : caption + ":\n";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        shown += (caption.empty() && i == 0 ? "" : "  ") + lines[i] + (i + 1 < lines.size() ? "\n" : "");
+    return tail.empty() ? shown : shown + " " + tail;
+}
+
 TReport::TReport(TConsole& console, bool json, bool quiet) : FConsole(console), FJson(json), FQuiet(quiet) {}
 
 void TReport::Message(const TReportMessage& message) {
@@ -37,14 +66,12 @@ void TReport::Message(const TReportMessage& message) {
         return;
     std::ostream& os = error || message.Kind == "warning" ? FConsole.Err : FConsole.Out;
     if (message.Source == "panel") {
-        os << "[" << message.Kind << "] " << message.Text;
+        os << "[" << message.Kind << "] " << MessageText_Show("", message.Text);
         if (!message.Caption.empty())
             os << "  (" << message.Caption << ")";
         os << "\n";
-    } else if (message.Caption.empty()) {
-        os << message.Text << "\n";
     } else {
-        os << message.Caption << ": " << message.Text << "\n";
+        os << MessageText_Show(message.Caption, message.Text) << "\n";
     }
     os.flush();
 }
@@ -54,7 +81,7 @@ void TReport::Question(const std::string& caption, const std::string& text, cons
     FQuestions.push_back({{"caption", caption}, {"text", text}, {"answer", answer}, {"how", how}});
     if (FJson || printed || FQuiet)
         return;
-    FConsole.Out << caption << ": " << text << " -> " << answer << " (" << how << ")\n";
+    FConsole.Out << MessageText_Show(caption, text, "-> " + answer + " (" + how + ")") << "\n";
 }
 
 void TReport::Note(const std::string& text) {

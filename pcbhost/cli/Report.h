@@ -19,6 +19,8 @@ struct TConsole {
     std::ostream& Err;
     bool InputIsTerminal = false;
     bool ErrorIsTerminal = false;
+    // Width of the terminal on standard error; 0 when unknown.
+    int ErrorColumns = 0;
     // Whether Ctrl-C is caught as the abort key (the real program; never in-process tests).
     bool CatchInterrupt = false;
 };
@@ -32,6 +34,15 @@ struct TReportMessage {
     std::string Caption;
     std::string Text;
 };
+
+// The lines of a module text: its boxes break lines with carriage returns ("\r\r" between
+// paragraphs), which a terminal would print over each other. Empty lines and the spaces that end a
+// line are dropped.
+std::vector<std::string> MessageText_Lines(const std::string& text);
+// "Caption: text" on one line, or the caption and the text's lines indented below it; `tail` goes
+// after the last line.
+std::string MessageText_Show(const std::string& caption, const std::string& text,
+                             const std::string& tail = "");
 
 class TReport {
 public:

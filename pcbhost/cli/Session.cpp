@@ -1,12 +1,14 @@
 #include "pcbhost/cli/Session.h"
 
+#include "pcbhost/cli/AbortKey.h"
 #include "pcbhost/cli/BoardPicture.h"
-#include "pcbhost/cli/SwapReport.h"
 #include "pcbhost/kicad/FileIO.h"
 
 #include "pcbhost/kicad/SExpr.h"
 
 #include "permutor/host/Text.h"
+
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +19,9 @@ namespace pcbhost::cli {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Swaps listed on the terminal without --verbose; an optimised board's list goes to the report.
+constexpr std::size_t cSwapsListed = 10;
 
 std::string Normal(const std::string& path) {
     std::error_code ec;
@@ -55,6 +60,8 @@ void TSession::Open(const std::string& path) {
     FOpenedNormal = Normal(path);
     try {
         FProject = kicad::TKicadProject::Open(*FHost, path);
+        if (TBoard* board = FProject->Board())
+            FPadNetsAtOpen = PadNets_Of(*board);
     } catch (const sexpr::ParseError& e) {
         throw TCliError(eExit_File, e.what());
     } catch (const std::system_error& e) {
@@ -142,23 +149,54 @@ bool TSession::Launch(const std::string& command, const std::string& parameters,
     return Host().ClientModel().AfterCommandCount() != afterMark || FReport.Messages().size() != messageMark;
 }
 
+std::vector<TSwapRow> TSession::SwapRows() const {
+    TBoard* board = FProject ? FProject->Board() : nullptr;
+    if (!board || board->SwapLog().empty())
+        return {};
+    return SwapRows_Between(*board, FPadNetsAtOpen, board->SwapLog());
+}
+
 void TSession::ReportSwapLog() {
     TBoard* board = FProject ? FProject->Board() : nullptr;
     if (!board)
         return;
-    const auto& log = board->SwapLog();
-    auto& swaps = FReport.Data()["swaps"];
-    if (swaps.is_null())
-        swaps = nlohmann::json::array();
-    for (; FSwapsReported < log.size(); ++FSwapsReported) {
-        const auto& e = log[FSwapsReported];
-        swaps.push_back({{"pad_a", e.PadA}, {"pad_b", e.PadB}, {"net_a", e.NetA}, {"net_b", e.NetB}});
-        FReport.Text() << "swapped " << e.PadA << " (" << e.NetA << ") with " << e.PadB << " (" << e.NetB
-                       << ")\n";
+    const auto rows = SwapRows();
+    nlohmann::json swaps = nlohmann::json::array();
+    std::size_t pads = 0;
+    for (const auto& r : rows) {
+        swaps.push_back({{"component", r.Component},
+                         {"pin_a", r.PinA},
+                         {"pin_b", r.PinB},
+                         {"net_a_before", r.NetABefore},
+                         {"net_b_before", r.NetBBefore},
+                         {"net_a_after", r.NetAAfter},
+                         {"net_b_after", r.NetBAfter}});
+        pads += r.PinB.empty() ? 1 : 2;
     }
+    auto& data = FReport.Data();
+    data["swaps"] = std::move(swaps);
+    data["swaps_logged"] = board->SwapLog().size();
+    if (board->SwapLog().empty())
+        return;
+    // The log holds every swap the module committed, an optimiser's trial moves among them; what
+    // the user wants to know is how the pins ended up.
+    const bool list = FOptions.Verbose || rows.size() <= cSwapsListed;
+    FReport.Note(fmt::format("{} swap(s) committed; the board's pins changed net in {} swap(s){}",
+                             board->SwapLog().size(), rows.size(), list ? "" : " (--verbose lists them)"));
+    if (list && !FReport.Quiet())
+        for (const auto& r : rows) {
+            if (r.PinB.empty())
+                FReport.Text() << "  " << r.Component << "-" << r.PinA << ": " << r.NetABefore << " -> "
+                               << r.NetAAfter << "\n";
+            else
+                FReport.Text() << "  swapped " << r.Component << "-" << r.PinA << " (" << r.NetABefore
+                               << ") with " << r.Component << "-" << r.PinB << " (" << r.NetBBefore << ")\n";
+        }
 }
 
 std::vector<std::string> TSession::Save() {
+    // A Ctrl-C now waits until every file is written: the set stays consistent.
+    AbortKey::THold hold;
     auto& project = Project();
     std::vector<std::string> written;
     if (!FOptions.Output.empty() && project.BoardPath().empty())
@@ -185,11 +223,11 @@ std::vector<std::string> TSession::Save() {
     // The swaps go beside the board that was written, for back-annotation.
     TBoard* board = project.Board();
     const std::string boardWritten = !FOptions.Output.empty() ? FOptions.Output : project.BoardPath();
-    if (board && !board->SwapLog().empty() &&
-        std::find(written.begin(), written.end(), boardWritten) != written.end()) {
+    const auto rows = SwapRows();
+    if (board && !rows.empty() && std::find(written.begin(), written.end(), boardWritten) != written.end()) {
         const std::string csv = SwapLog_PathFor(boardWritten);
         try {
-            sexpr::writeFileAtomically(csv, SwapLog_Csv(board->SwapLog()), false);
+            sexpr::writeFileAtomically(csv, SwapRows_Csv(rows), false);
         } catch (const std::system_error& e) {
             throw TCliError(eExit_File, e.what());
         }

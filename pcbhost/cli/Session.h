@@ -5,6 +5,7 @@
 
 #include "pcbhost/cli/Options.h"
 #include "pcbhost/cli/Report.h"
+#include "pcbhost/cli/SwapReport.h"
 #include "pcbhost/cli/TerminalUI.h"
 
 #include "pcbhost/model/Host.h"
@@ -83,6 +84,10 @@ public:
     // The centre of the pad a REF-PAD pick names, trying each "-" of the text as the split.
     bool FindPad(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) const;
 
+    // How the pads of the swapped components changed net since the board was read, as pin swaps
+    // (what the swap report beside a saved board holds).
+    std::vector<TSwapRow> SwapRows() const;
+
 private:
     void ReportSwapLog();
 
@@ -96,7 +101,8 @@ private:
     std::unique_ptr<THost> FHost;
     std::unique_ptr<kicad::TKicadProject> FProject;
     IPtr<IServerModule> FServer;
-    std::size_t FSwapsReported = 0;
+    // The pads' nets as the board was read.
+    TPadNets FPadNetsAtOpen;
 };
 
 } // namespace pcbhost::cli

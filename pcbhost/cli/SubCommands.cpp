@@ -9,11 +9,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <ostream>
 
 namespace pcbhost::cli {
 
 namespace {
+
+constexpr const char* cAutoRunResultCaption = "Results From Net/Pin Optimization";
 
 bool IsKnownCommand(const std::string& name) {
     return std::any_of(std::begin(cModuleCommands), std::end(cModuleCommands),
@@ -37,8 +40,36 @@ int Outcome(TReport& report) {
     return report.ErrorShown() ? eExit_CommandError : eExit_OK;
 }
 
+// The board's own figures (as `permutor info` counts them) for the report of a command that may
+// change nets; the module's report counts with its own rules.
+nlohmann::json BoardJson(const TBoardFigures& figures) {
+    TDocumentFigures document;
+    document.Board = figures;
+    return Figures_Json(document)["board"];
+}
+
+void ReportFigures(TReport& report, const TBoardFigures& before, const TBoardFigures& after, bool changed) {
+    report.Data()["board_before"] = BoardJson(before);
+    report.Data()["board_after"] = BoardJson(after);
+    if (changed)
+        report.Note(fmt::format("board: ratsnest {:.3f} mm -> {:.3f} mm, {} -> {} cross-overs",
+                                before.RatsnestLengthMM(), after.RatsnestLengthMM(), before.CrossOvers,
+                                after.CrossOvers));
+}
+
+// The module's last box with this caption, as the run's result.
+void ReportResult(TReport& report, const std::string& caption) {
+    const auto& messages = report.Messages();
+    for (auto m = messages.rbegin(); m != messages.rend(); ++m)
+        if (Text_EqualNoCase(m->Caption, caption)) {
+            report.Data()["result"] = {
+                {"caption", m->Caption}, {"text", m->Text}, {"lines", MessageText_Lines(m->Text)}};
+            return;
+        }
+}
+
 int LaunchInSession(TSession& session, TReport& report, const std::string& command,
-                    const std::string& parameters) {
+                    const std::string& parameters, bool measure) {
     auto view = session.View();
     auto& data = report.Data();
     data["module_command"] = command;
@@ -54,8 +85,20 @@ int LaunchInSession(TSession& session, TReport& report, const std::string& comma
         throw TCliError(eExit_CommandError, command + " is disabled for " + session.OpenedPath());
     }
     session.Picture(session.Options().SvgBefore, "before " + command);
+    TBoard* board = measure ? session.Project().Board() : nullptr;
+    std::optional<TBoardFigures> before;
+    if (board)
+        before = BoardFigures_Of(*board);
     if (!session.Launch(command, parameters, view.get()))
         throw TCliError(eExit_Usage, "the module has no command named \"" + command + "\"");
+    if (before)
+        ReportFigures(report, *before, BoardFigures_Of(*board), session.Project().Changed());
+    if (Text_EqualNoCase(command, "RunAutoPermutor"))
+        ReportResult(report, cAutoRunResultCaption);
+    data["interrupted"] = session.UI().Stopped();
+    if (session.UI().Stopped())
+        report.Note(session.Project().Changed() ? "stopped by Ctrl-C: the partial result is kept"
+                                                : "stopped by Ctrl-C: the board is unchanged");
     session.Picture(session.Options().SvgAfter, "after " + command);
     session.Save();
     return Outcome(report);
@@ -76,6 +119,20 @@ TPcbComponent* FindFootprint(TSession& session, const std::string& reference) {
 
 } // namespace
 
+std::string OptimizeParameters(const TSubCommandArgs& args) {
+    std::vector<std::string> entries;
+    if (args.NoIterative)
+        entries.push_back("Iterative=False");
+    if (Text_EqualNoCase(args.IterativeStart, "improve"))
+        entries.push_back("IterativeStart=Improve");
+    else if (Text_EqualNoCase(args.IterativeStart, "anneal"))
+        entries.push_back("IterativeStart=Anneal");
+    std::string text;
+    for (const auto& entry : entries)
+        text += (text.empty() ? "" : "|") + entry;
+    return text;
+}
+
 std::string SwapKind_Command(const std::string& kind) {
     if (Text_EqualNoCase(kind, "pins"))
         return "RunManualPermutor";
@@ -93,7 +150,7 @@ int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std:
     TSession session(options, report);
     session.Open(document);
     session.LoadModule();
-    return LaunchInSession(session, report, command, parameters);
+    return LaunchInSession(session, report, command, parameters, true);
 }
 
 int Run_Configure(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
@@ -116,7 +173,7 @@ int Run_Configure(const TGlobalOptions& options, TReport& report, const TSubComm
         report.Data()["reference"] = args.Reference;
     }
     session.LoadModule();
-    return LaunchInSession(session, report, "ConfigurePermutor", parameters);
+    return LaunchInSession(session, report, "ConfigurePermutor", parameters, false);
 }
 
 int Run_Commands(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {

@@ -21,7 +21,13 @@ struct TSubCommandArgs {
     std::optional<std::string> PinSwap, PartSwap, PairSwap;
     std::optional<bool> EnablePins, EnableParts;
     std::optional<bool> AllowPinChanges, AllowNetLabelChanges;
+    bool NoIterative = false;   // optimize --no-iterative
+    std::string IterativeStart; // optimize --iterative-start: improve, anneal or empty
 };
+
+// The parameter text of "RunAutoPermutor" for the optimize options: "Iterative=False",
+// "IterativeStart=Improve" or "IterativeStart=Anneal", joined by "|"; empty without options.
+std::string OptimizeParameters(const TSubCommandArgs& args);
 
 // optimize, swap, run: one module command in the view of the document.
 int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std::string& document,

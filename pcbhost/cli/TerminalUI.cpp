@@ -10,6 +10,7 @@
 #include <cmath>
 #include <istream>
 #include <ostream>
+#include <utility>
 
 namespace pcbhost::cli {
 
@@ -19,6 +20,10 @@ namespace {
 // slows the work it reports.
 constexpr auto cRedrawInterval = std::chrono::milliseconds(100);
 constexpr int cBarWidth = 30;
+constexpr int cDefaultColumns = 80;
+// The module's question whether to go on with its next, longer phase: after the user stopped the
+// run with Ctrl-C, a run without a terminal answers it No.
+constexpr const char* cNextPhaseCaption = "Confirm Iterative Optimizer?";
 
 const char* KindName(TMessageBoxKind kind) {
     switch (kind) {
@@ -58,6 +63,10 @@ TTerminalUI::TTerminalUI(const TGlobalOptions& options, TReport& report)
     : FOptions(options), FReport(report) {}
 
 bool TTerminalUI::HasUserInterface() {
+    // A Ctrl-C is somebody at the keyboard: the module's questions about it reach the host, which
+    // answers them as the user would want (see the header).
+    if (FAbortPending || FStopped)
+        return true;
     if (FOptions.Batch)
         return false;
     // Without a terminal the user can still answer in advance; without either there is nobody
@@ -71,10 +80,17 @@ bool TTerminalUI::Interactive() const {
 }
 
 void TTerminalUI::BeginWork() {
+    FAbortPending = false;
+    FStopped = false;
+    AbortKey::SetStopping(false);
     AbortKey::BeginWork();
 }
 void TTerminalUI::EndWork() {
     AbortKey::EndWork();
+    FAbortPending = false;
+    FStatusText.clear();
+    FPanelText.clear();
+    ClearProgressLine();
 }
 
 void TTerminalUI::ShowMessage(TMessageBoxKind kind, const std::string& text, const std::string& caption) {
@@ -94,9 +110,47 @@ bool TTerminalUI::ReadLine(const std::string& prompt, std::string& line) {
     return ok;
 }
 
+TModalResult TTerminalUI::AskAbortQuestion(const std::string& text, const std::string& caption,
+                                           TQuestionButtons buttons) {
+    // The box's default is No (go on), so an empty line goes on; the key press itself answers
+    // when nobody can be asked, including when the terminal's input has ended.
+    bool affirmative = true;
+    std::string how = "Ctrl-C";
+    bool printed = false;
+    if (Interactive()) {
+        const char* choices = buttons == eButtons_OKCancel ? "[ok/Cancel]" : "[y/N]";
+        std::string line;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!ReadLine(MessageText_Show(caption, text, choices) + " ", line))
+                break;
+            if (Text_Trim(line).empty()) {
+                affirmative = false;
+                how = "terminal";
+                break;
+            }
+            if (auto parsed = YesNo_Parse(line)) {
+                affirmative = *parsed;
+                how = "terminal";
+                break;
+            }
+            FReport.Console().Err << "Please answer yes or no.\n";
+        }
+        printed = true;
+    }
+    if (affirmative) {
+        FStopped = true;
+        AbortKey::SetStopping(true);
+    }
+    const TModalResult result = Fit(affirmative, buttons);
+    FReport.Question(caption, text, AnswerName(result), how, printed);
+    return result;
+}
+
 TModalResult TTerminalUI::AskQuestion(const std::string& text, const std::string& caption,
                                       TQuestionButtons buttons) {
     ClearProgressLine();
+    if (std::exchange(FAbortPending, false))
+        return AskAbortQuestion(text, caption, buttons);
     std::string how;
     bool affirmative = true;
     bool printed = false;
@@ -106,6 +160,10 @@ TModalResult TTerminalUI::AskQuestion(const std::string& text, const std::string
             affirmative = answer.Yes;
             how = "--answer";
         }
+    if (how.empty() && FStopped && !Interactive() && Text_EqualNoCase(caption, cNextPhaseCaption)) {
+        affirmative = false;
+        how = "Ctrl-C";
+    }
     if (how.empty() && (FOptions.Yes || FOptions.No)) {
         affirmative = FOptions.Yes;
         how = FOptions.Yes ? "--yes" : "--no";
@@ -115,7 +173,7 @@ TModalResult TTerminalUI::AskQuestion(const std::string& text, const std::string
         std::string line;
         how = "default";
         for (int attempt = 0; attempt < 5; ++attempt) {
-            if (!ReadLine(fmt::format("{}: {} {} ", caption, text, choices), line))
+            if (!ReadLine(MessageText_Show(caption, text, choices) + " ", line))
                 break;
             if (Text_Trim(line).empty()) {
                 how = "terminal";
@@ -247,13 +305,18 @@ void TTerminalUI::Status_End() {
     }
     if (FStatusDepth == 0) {
         FStatusText.clear();
-        if (FProgressDepth == 0)
+        if (FProgress.empty())
             ClearProgressLine();
+        else
+            DrawProgress(true);
     }
 }
 
 void TTerminalUI::StatusBar_SetPanelText(std::int32_t, const std::string& text) {
-    Status_Text(text);
+    FPanelText = text;
+    if (FOptions.Verbose && !FReport.Json() && !ShowsProgress())
+        FReport.Console().Out << "status: " << text << "\n";
+    DrawProgress(false);
 }
 
 bool TTerminalUI::ShowsProgress() const {
@@ -262,51 +325,58 @@ bool TTerminalUI::ShowsProgress() const {
 
 void TTerminalUI::Progress_Begin(const std::string& caption, std::int32_t total) {
     AbortKey::BeginWork();
-    if (FProgressDepth++ == 0 || total > 0) {
-        FProgressCaption = caption;
-        FProgressTotal = std::max<std::int32_t>(total, 0);
-        FProgressDone = 0;
-    }
+    FProgress.push_back({caption, std::max<std::int32_t>(total, 0), 0});
     DrawProgress(true);
 }
 
 void TTerminalUI::Progress_Step(std::int32_t steps) {
-    FProgressDone += steps;
+    if (FProgress.empty())
+        return;
+    FProgress.back().Done += steps;
     DrawProgress(false);
 }
 
 void TTerminalUI::Progress_End() {
-    if (FProgressDepth == 0)
+    if (FProgress.empty())
         return;
     AbortKey::EndWork();
-    if (--FProgressDepth == 0) {
-        FProgressDone = FProgressTotal;
+    FProgress.pop_back();
+    if (FProgress.empty())
+        FPanelText.clear();
+    if (FProgress.empty() && FStatusText.empty())
         ClearProgressLine();
-    }
+    else
+        DrawProgress(true);
 }
 
 void TTerminalUI::DrawProgress(bool force) {
-    if (!ShowsProgress() || (FProgressDepth == 0 && FStatusText.empty()))
+    if (!ShowsProgress() || (FProgress.empty() && FStatusText.empty()))
         return;
     const auto now = std::chrono::steady_clock::now();
     if (!force && FLineShown && now - FLastDraw < cRedrawInterval)
         return;
     FLastDraw = now;
     std::string line;
-    if (FProgressDepth > 0) {
-        line = FProgressCaption;
-        if (FProgressTotal > 0) {
-            const double fraction = std::clamp(double(FProgressDone) / double(FProgressTotal), 0.0, 1.0);
+    const std::string& status = !FStatusText.empty() || FProgress.empty() ? FStatusText : FPanelText;
+    if (!FProgress.empty()) {
+        const TProgress& p = FProgress.back();
+        line = p.Caption;
+        if (p.Total > 0) {
+            const double fraction = std::clamp(double(p.Done) / double(p.Total), 0.0, 1.0);
             const int filled = int(fraction * cBarWidth);
             line += fmt::format(" [{}{}] {:3d}%", std::string(std::size_t(filled), '#'),
                                 std::string(std::size_t(cBarWidth - filled), ' '), int(fraction * 100));
         } else {
-            line += fmt::format(" ({})", FProgressDone);
+            line += fmt::format(" ({})", p.Done);
         }
-        if (!FStatusText.empty())
+        if (!status.empty())
             line += "  ";
     }
-    line += FStatusText;
+    line += status;
+    // A line longer than the terminal wraps, and the next "\r" would no longer go back over it.
+    const int columns = FReport.Console().ErrorColumns > 0 ? FReport.Console().ErrorColumns : cDefaultColumns;
+    if (line.size() >= std::size_t(columns))
+        line.resize(std::size_t(std::max(columns - 1, 0)));
     FReport.Console().Err << "\r" << line << "\x1b[K" << std::flush;
     FLineShown = true;
 }
@@ -319,7 +389,10 @@ void TTerminalUI::ClearProgressLine() {
 }
 
 bool TTerminalUI::AbortKey_Pressed() {
-    return AbortKey::Consume();
+    if (!AbortKey::Consume())
+        return false;
+    FAbortPending = true;
+    return true;
 }
 
 void TTerminalUI::Highlight_Show(const std::vector<std::uintptr_t>& objects) {

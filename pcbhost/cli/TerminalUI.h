@@ -4,6 +4,13 @@
 // long work shows a progress bar on standard error when that is a terminal; Ctrl-C is the abort
 // key. With --batch there is no user interface: the module then sends its texts to the host's
 // non-interactive sink and takes the default answers itself.
+//
+// The question the module asks about a Ctrl-C ("abort?") is asked on the terminal when there is
+// one, its default being No as the module's box has it; without a terminal the key press itself
+// is the answer, Yes. Once the user has stopped the work that way, a run without a terminal
+// answers the module for them: the UI counts as present (also with --batch) so that the module's
+// follow-up questions reach it, the partial result is kept (their default) and no further phase
+// is started ("Confirm Iterative Optimizer?" is answered No unless --answer names it).
 #pragma once
 
 #include "pcbhost/cli/Options.h"
@@ -37,6 +44,8 @@ public:
     // Long work of the host itself (a command running): arms the abort key.
     void BeginWork();
     void EndWork();
+    // Whether the user stopped the command with Ctrl-C and confirmed it.
+    bool Stopped() const { return FStopped; }
 
     // ---- IHostUI ----
     bool HasUserInterface() override;
@@ -68,6 +77,8 @@ private:
     bool ShowsProgress() const;
     void DrawProgress(bool force);
     void ClearProgressLine();
+    TModalResult AskAbortQuestion(const std::string& text, const std::string& caption,
+                                  TQuestionButtons buttons);
 
     const TGlobalOptions& FOptions;
     TReport& FReport;
@@ -75,12 +86,21 @@ private:
     std::size_t FNextPick = 0;
     TV6_Layer FLastPickLayer = eV6_NoLayer;
     std::int32_t FWaitDepth = 0, FStatusDepth = 0;
-    // The progress line: one bar at a time, nested begins share it.
-    std::int32_t FProgressDepth = 0;
-    std::string FProgressCaption, FStatusText;
-    std::int64_t FProgressTotal = 0, FProgressDone = 0;
+    // The progress line shows the innermost display; ending it brings back the one around it.
+    struct TProgress {
+        std::string Caption;
+        std::int64_t Total = 0, Done = 0;
+    };
+    std::vector<TProgress> FProgress;
+    // The text of a Status_Begin bracket, shown while it is open; the status panel's text, shown
+    // beside a progress display (without one it would be a stale line on the terminal).
+    std::string FStatusText, FPanelText;
     std::chrono::steady_clock::time_point FLastDraw{};
     bool FLineShown = false;
+    // A Ctrl-C was handed to the module: the next question is the one it asks about the key.
+    bool FAbortPending = false;
+    // The user confirmed stopping the running command.
+    bool FStopped = false;
 };
 
 } // namespace pcbhost::cli

@@ -2,6 +2,7 @@
 #include "pcbhost/cli/Cli.h"
 
 #include <iostream>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
@@ -9,6 +10,9 @@ int main(int argc, char** argv) {
     pcbhost::cli::TConsole console{std::cin, std::cout, std::cerr};
     console.InputIsTerminal = isatty(STDIN_FILENO) != 0;
     console.ErrorIsTerminal = isatty(STDERR_FILENO) != 0;
+    winsize size{};
+    if (console.ErrorIsTerminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0)
+        console.ErrorColumns = size.ws_col;
     console.CatchInterrupt = true;
     return pcbhost::cli::Cli_Main(args, console);
 }

@@ -1,10 +1,12 @@
 #include "CliTestSupport.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 
 namespace clitest {
 
@@ -18,6 +20,29 @@ TRun Permutor(std::vector<std::string> args, const std::string& input) {
     r.Out = out.str();
     r.Err = err.str();
     return r;
+}
+
+TRun Program(const std::string& arguments) {
+    TRun r;
+    const std::string command = std::string("env -u PERMUTOR_MODULE '") + PERMUTOR_CLI_PATH + "' " +
+                                arguments + " </dev/null 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return r;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        r.Out.append(buffer, n);
+    const int status = pclose(pipe);
+    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string Quote(const fs::path& path) {
+    std::string quoted = "'";
+    for (char c : path.string())
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 std::vector<fs::path> SharedBoards() {

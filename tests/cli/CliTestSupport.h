@@ -21,6 +21,12 @@ struct TRun {
 // Runs `permutor ARGS...` in this process, without a terminal, with the module built beside.
 TRun Permutor(std::vector<std::string> args, const std::string& input = "");
 
+// Runs the real `permutor` program as its own process with a shell command line (arguments quoted
+// as the shell needs), without a terminal: its standard output and exit code.
+TRun Program(const std::string& arguments);
+// A path quoted for the shell.
+std::string Quote(const fs::path& path);
+
 // The shared boards (every .kicad_pcb under the shared boards folder), sorted.
 std::vector<fs::path> SharedBoards();
 // The folder of one shared project, found by its .kicad_pro file name ("pico-ice.kicad_pro").

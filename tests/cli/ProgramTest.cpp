@@ -5,35 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
-#include <sys/wait.h>
-
 using namespace clitest;
-
-namespace {
-
-// Runs the program with a shell command line; standard output and the exit code.
-TRun Program(const std::string& arguments) {
-    TRun r;
-    const std::string command = std::string("env -u PERMUTOR_MODULE '") + PERMUTOR_CLI_PATH + "' " +
-                                arguments + " </dev/null 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return r;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.Out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string Quote(const fs::path& p) {
-    return "'" + p.string() + "'";
-}
-
-} // namespace
 
 TEST(Program, FindsTheModuleBesideItself) {
     TTempFolder folder;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 using namespace pcbhost::cli;
@@ -228,4 +231,137 @@ TEST_F(TerminalUITest, CtrlCWhileAQuestionWaitsEndsTheProgram) {
     EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Noted);
     ui->Progress_End();
     EXPECT_TRUE(ui->AbortKey_Pressed());
+}
+
+// ---- the abort key's question and what follows it ----
+
+TEST_F(TerminalUITest, WithoutATerminalCtrlCAnswersTheAbortQuestionAndStopsTheRun) {
+    Options.Batch = true;
+    auto ui = Make();
+    ui->BeginWork();
+    EXPECT_FALSE(ui->HasUserInterface());
+    ASSERT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Noted);
+    ASSERT_TRUE(ui->AbortKey_Pressed());
+    // The module asks its question of the host now, and the key press is the answer.
+    EXPECT_TRUE(ui->HasUserInterface());
+    EXPECT_EQ(ui->AskQuestion("Abort Pin/Net Optimization Yes/No?", "Confirm", eButtons_YesNo), eModal_Yes);
+    EXPECT_TRUE(ui->Stopped());
+    EXPECT_NE(Out.str().find("Confirm: Abort Pin/Net Optimization Yes/No? -> Yes (Ctrl-C)"),
+              std::string::npos)
+        << Out.str();
+    // The partial result is kept (the question's default) and no further phase starts.
+    EXPECT_TRUE(ui->HasUserInterface());
+    EXPECT_EQ(ui->AskQuestion("Do you wish to continue with the partial results?",
+                              "Confirm Continue With Net/Pin Assignment", eButtons_YesNo),
+              eModal_Yes);
+    EXPECT_EQ(
+        ui->AskQuestion("Continue with iterative optimizer", "Confirm Iterative Optimizer?", eButtons_YesNo),
+        eModal_No);
+    // Once stopping, another Ctrl-C quits at once.
+    EXPECT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Terminate);
+    ui->EndWork();
+    // The next command starts afresh.
+    ui->BeginWork();
+    EXPECT_FALSE(ui->Stopped());
+    EXPECT_FALSE(ui->HasUserInterface());
+    ui->EndWork();
+}
+
+TEST_F(TerminalUITest, AnswersGivenInAdvanceStillHoldAfterCtrlCExceptForTheNextPhase) {
+    Options.No = true;
+    Options.Answers = {{"Confirm Iterative Optimizer?", true}};
+    auto ui = Make();
+    ui->BeginWork();
+    ASSERT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Noted);
+    ASSERT_TRUE(ui->AbortKey_Pressed());
+    // --no does not outvote the key: nobody could have answered this question in advance.
+    EXPECT_EQ(ui->AskQuestion("Abort Pin/Net Optimization Yes/No?", "Confirm", eButtons_YesNo), eModal_Yes);
+    EXPECT_EQ(ui->AskQuestion("Keep?", "Confirm Continue With Net/Pin Assignment", eButtons_YesNo),
+              eModal_No);
+    EXPECT_EQ(ui->AskQuestion("Go on?", "Confirm Iterative Optimizer?", eButtons_YesNo), eModal_Yes);
+    ui->EndWork();
+}
+
+TEST_F(TerminalUITest, OnATerminalTheAbortQuestionIsAskedWithNoAsItsDefault) {
+    auto ui = Make("\n", true);
+    ui->BeginWork();
+    ASSERT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Noted);
+    ASSERT_TRUE(ui->AbortKey_Pressed());
+    // An empty line goes on working, as the box's default does; a later press is noted again.
+    EXPECT_EQ(ui->AskQuestion("Abort Pin/Net Optimization Yes/No?", "Confirm", eButtons_YesNo), eModal_No);
+    EXPECT_NE(Err.str().find("Confirm: Abort Pin/Net Optimization Yes/No? [y/N]"), std::string::npos)
+        << Err.str();
+    EXPECT_FALSE(ui->Stopped());
+    ASSERT_EQ(AbortKey::OnInterrupt(), AbortKey::eInterrupt_Noted);
+    ASSERT_TRUE(ui->AbortKey_Pressed());
+    // End of input leaves the key press standing.
+    EXPECT_EQ(ui->AskQuestion("Abort Pin/Net Optimization Yes/No?", "Confirm", eButtons_YesNo), eModal_Yes);
+    EXPECT_TRUE(ui->Stopped());
+    // On a terminal the follow-up questions are the user's own, with their usual default.
+    EXPECT_EQ(ui->AskQuestion("Go on?", "Confirm Iterative Optimizer?", eButtons_YesNo), eModal_Yes);
+    ui->EndWork();
+}
+
+// Ctrl-C is held back while files are written: the program ends once the save is complete.
+TEST(AbortKeyHold, ACtrlCDuringASaveEndsTheProgramOnlyAfterIt) {
+    EXPECT_EXIT(
+        {
+            AbortKey::Reset();
+            AbortKey::Install(false);
+            {
+                AbortKey::THold hold;
+                std::raise(SIGINT);
+                std::fputs("all files written\n", stderr);
+            }
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGINT), "all files written");
+}
+
+// ---- the progress line ----
+
+TEST_F(TerminalUITest, NestedProgressShowsTheInnerDisplayAndThenTheOuterOneAgain) {
+    auto ui = Make("", true);
+    ui->Progress_Begin("Building Swap Data...", 10);
+    ui->Progress_Step(5);
+    ui->Progress_Begin("Local Pin/Net Optimizer...", 4);
+    ui->Progress_Step(4);
+    EXPECT_NE(Err.str().find("Local Pin/Net Optimizer... ["), std::string::npos);
+    Err.str("");
+    ui->Progress_End();
+    EXPECT_NE(Err.str().find("Building Swap Data... [###############"), std::string::npos) << Err.str();
+    EXPECT_NE(Err.str().find(" 50%"), std::string::npos) << Err.str();
+    ui->Progress_End();
+    // One after the other, each display starts at nought.
+    ui->Progress_Begin("Iterative Pin/Net Optimizer...", 0);
+    ui->Progress_Step(7);
+    ui->Progress_End();
+    ui->Progress_Begin("Updating PCB with Pin/Net Changes...", 3);
+    EXPECT_NE(Err.str().find("Updating PCB with Pin/Net Changes... [          "), std::string::npos);
+    ui->Progress_End();
+    ui->Progress_End(); // one end too many changes nothing
+    EXPECT_EQ(Err.str().substr(Err.str().size() - 4), "\r\x1b[K");
+}
+
+TEST_F(TerminalUITest, TheStatusTextFollowsTheBarAndTheLineFitsTheTerminal) {
+    auto ui = Make("", true);
+    Console->ErrorColumns = 60;
+    ui->StatusBar_SetPanelText(3, "T:1000 Crossovers:12 Cost:3.5 Moves:4 Iterations:100 and a long tail");
+    ui->Progress_Begin("Iterative Pin/Net Optimizer...", 0);
+    const std::string drawn = Err.str();
+    const auto last = drawn.rfind('\r');
+    ASSERT_NE(last, std::string::npos);
+    const std::string line = drawn.substr(last + 1, drawn.find("\x1b[K", last) - last - 1);
+    EXPECT_EQ(line.rfind("Iterative Pin/Net Optimizer... (0)  T:1000", 0), 0u) << line;
+    EXPECT_EQ(line.size(), 59u);
+    ui->Progress_End();
+}
+
+TEST(ModuleTexts, CarriageReturnsBecomeLinesUnderTheCaption) {
+    EXPECT_EQ(
+        MessageText_Lines("Length Reduced mm \r\rCross-Overs Reduced\r\rElapsed Time: 00:00:03"),
+        (std::vector<std::string>{"Length Reduced mm", "Cross-Overs Reduced", "Elapsed Time: 00:00:03"}));
+    EXPECT_EQ(MessageText_Show("Results", "A \r\rB"), "Results:\n  A\n  B");
+    EXPECT_EQ(MessageText_Show("Q", "Go on?", "-> Yes (default)"), "Q: Go on? -> Yes (default)");
+    EXPECT_EQ(MessageText_Show("", "one\rtwo"), "one\n  two");
 }
