@@ -403,6 +403,8 @@ TProject::TProject(std::string path, bool freeDocuments) : FPath(std::move(path)
 TProject::~TProject() {
     for (auto& d : FDocuments)
         d->SetProject(nullptr);
+    if (FFileDocument)
+        FFileDocument->SetProject(nullptr);
 }
 
 TDocument& TProject::AddDocument(TDocument* document) {
@@ -424,6 +426,15 @@ TDocument* TProject::FindDocument(std::string_view path) const {
         if (d->Path() == path)
             return d.get();
     return nullptr;
+}
+
+TDocument& TProject::FileDocument() {
+    if (!FFileDocument) {
+        FFileDocument = MakeObject<TDocument>(FPath, "PCBPROJECT");
+        FFileDocument->SetProject(this);
+        FFileDocument->Open();
+    }
+    return *FFileDocument;
 }
 
 TDocument* TProject::BoardDocument() const {

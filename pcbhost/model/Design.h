@@ -315,6 +315,9 @@ public:
     TDocument* FindDocument(std::string_view path) const;
     // The project's board document (the first), or none.
     TDocument* BoardDocument() const;
+    // The project file itself as an open document (not one of Documents()); its modified flag
+    // stands for project changes not yet saved.
+    TDocument& FileDocument();
     void SetAllowPinSwapping(bool allow) { FAllowPinSwapping = allow; }
     void SetAllowNetLabelSwapping(bool allow) { FAllowNetLabelSwapping = allow; }
     // Something changed that the compiled design does not show yet.
@@ -347,6 +350,7 @@ private:
     std::string FPath;
     bool FFree;
     std::vector<IPtr<TDocument>> FDocuments;
+    IPtr<TDocument> FFileDocument;
     bool FAllowPinSwapping = true, FAllowNetLabelSwapping = false;
     IPtr<TCompiledDocument> FCompiled;
     // Earlier compiled documents stay alive: the module may still hold their objects.

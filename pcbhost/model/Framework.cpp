@@ -243,6 +243,10 @@ IPtr<IExtensionRegistry> TClient::ExtensionRegistry() {
 
 IPtr<IServerDocument> TClient::ServerDocumentByPath(const std::string& path) {
     TDocument* d = FWorkspace->FindDocument(path);
+    if (!d)
+        for (auto& project : FWorkspace->Projects())
+            if (project->Path() == path)
+                d = &project->FileDocument();
     return d && d->IsOpen() ? IPtr<IServerDocument>(d) : nullptr;
 }
 

@@ -192,10 +192,12 @@ TEST_F(CliProjectTest, ASwapCommandOnASchematicReportsItNeedsABoard) {
 TEST_F(CliProjectTest, SwapsAndConfigureOnABoardWithoutSwapDataChangeNothing) {
     const auto before = Snapshot(Folder.Path());
     // The interactive swappers build the data set first: no component is enabled here.
-    for (auto args : std::vector<std::vector<std::string>>{{"swap", "pins", Board}, {"swap", "pairs", Board}}) {
+    for (auto args :
+         std::vector<std::vector<std::string>>{{"swap", "pins", Board}, {"swap", "pairs", Board}}) {
         const TRun r = Permutor(args);
         EXPECT_EQ(r.Code, 1) << args[1];
-        EXPECT_NE(r.Err.find("No Components have been enabled for Swapping in PCB Document"), std::string::npos)
+        EXPECT_NE(r.Err.find("No Components have been enabled for Swapping in PCB Document"),
+                  std::string::npos)
             << r.Err;
     }
     const TRun configure = Permutor({"configure", Project});

@@ -279,3 +279,21 @@ TEST(ServerFactoryTest, AFailedConstructionReturnsUnexpectedAndNoServer) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CommandsTest, AutomaticRunParametersChooseTheIterativeSchedule) {
+    const auto plain = AutoRun_Options("");
+    EXPECT_TRUE(plain.Iterative);
+    EXPECT_FALSE(plain.IterativeSettings.ImproveOnlyFromStart);
+    const auto off = AutoRun_Options("Iterative=False");
+    EXPECT_FALSE(off.Iterative);
+    const auto improve = AutoRun_Options("Iterative=True|IterativeStart=improve");
+    EXPECT_TRUE(improve.Iterative);
+    EXPECT_TRUE(improve.IterativeSettings.ImproveOnlyFromStart);
+    EXPECT_FALSE(AutoRun_Options("IterativeStart=Anneal").IterativeSettings.ImproveOnlyFromStart);
+    // An unknown start keeps the default.
+    EXPECT_FALSE(AutoRun_Options("IterativeStart=sideways").IterativeSettings.ImproveOnlyFromStart);
+}
+
+} // namespace
