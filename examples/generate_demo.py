@@ -2,8 +2,8 @@
 """Writes the embedded example project examples/demo/: a KiCad 8 project whose nets are tangled
 on purpose, so that pin, gate and differential-pair swapping have something to untangle.
 
-  U1  an FPGA-like 8x8 BGA; bank 0 (rows A-B) and bank 1 (rows G-H) are pin swap groups,
-      rows C-F carry power; two differential pairs sit in bank 1
+  U1  an FPGA-like 8x8 BGA; bank 0 (columns 1-2, facing J1) and bank 1 (columns 7-8, facing
+      J2) are pin swap groups, columns 3-6 carry power; two differential pairs sit in bank 1
   J1  2x8 header wired to bank 0 in a shuffled order
   J2  2x8 header wired to bank 1 in a shuffled order, pairs crossed
   U2  a quad NAND (4 gates + power unit) with part swap data, wired to J3 with gates crossed
@@ -43,10 +43,11 @@ def num(v):
 
 rng = random.Random(20261206)
 ROWS = "ABCDEFGH"
-BANK0 = [f"{r}{c}" for r in "AB" for c in range(1, 9)]
-BANK1 = [f"{r}{c}" for r in "GH" for c in range(1, 9)]
-PAIRS = {"G1": "LVDS0_P", "H1": "LVDS0_N", "G2": "LVDS1_P", "H2": "LVDS1_N"}
-POWER = {f"{r}{c}": ("GND" if (r in "CF") else "VCC") for r in "CDEF" for c in range(1, 9)}
+# Each bank faces its connector, so a shuffled order costs length as well as crossings.
+BANK0 = [f"{r}{c}" for r in ROWS for c in (1, 2)]
+BANK1 = [f"{r}{c}" for r in ROWS for c in (7, 8)]
+PAIRS = {"G8": "LVDS0_P", "G7": "LVDS0_N", "H8": "LVDS1_P", "H7": "LVDS1_N"}
+POWER = {f"{r}{c}": ("GND" if c in (3, 6) else "VCC") for r in ROWS for c in (3, 4, 5, 6)}
 
 nets = {}  # (ref, pad) -> net name
 
@@ -144,10 +145,10 @@ COMPONENTS = [
          fields={"PinSwap": pin_swap_u1, "PairSwap": pair_swap_u1}, at=(100, 100), pads=grid_pads(), smd=True,
          pad_size=(0.5, 0.5), shape="circle", enable=("yes", "no"), sch_at=(60, 60)),
     dict(ref="J1", value="Conn_2x08", lib="Permutor:Conn_2x08", fp="Permutor:PinHeader_2x08_P2.54mm",
-         units=header_units(16), fields={}, at=(72, 100), pads=header_pads(16, 2), smd=False, pad_size=(1.7, 1.7),
+         units=header_units(16), fields={}, at=(86, 100), pads=header_pads(16, 2), smd=False, pad_size=(1.7, 1.7),
          shape="circle", enable=None, sch_at=(20, 60)),
     dict(ref="J2", value="Conn_2x08", lib="Permutor:Conn_2x08", fp="Permutor:PinHeader_2x08_P2.54mm",
-         units=header_units(16), fields={}, at=(128, 100), pads=header_pads(16, 2), smd=False, pad_size=(1.7, 1.7),
+         units=header_units(16), fields={}, at=(114, 100), pads=header_pads(16, 2), smd=False, pad_size=(1.7, 1.7),
          shape="circle", enable=None, sch_at=(200, 60)),
     dict(ref="U2", value="74HC00", lib="Permutor:74HC00", fp="Permutor:SOIC-14_3.9x8.7mm_P1.27mm",
          units=nand_units(), fields={"PartSwap": part_swap_u2}, at=(100, 124), pads=soic14_pads(), smd=True,
