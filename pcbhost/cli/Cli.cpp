@@ -91,8 +91,9 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
                        "Run the fast optimiser only, without the iterative one (Iterative=False)");
     optimize
         ->add_option("--iterative-start", a.IterativeStart,
-                     "How the iterative optimiser starts: improve (keep only improving exchanges) or "
-                     "anneal (also accept some worse ones while hot) (IterativeStart=Improve|Anneal)")
+                     "How the iterative optimiser starts: improve (keep only improving exchanges; the "
+                     "default) or anneal (also accept some worse ones while hot; slower, now and then "
+                     "a little better) (IterativeStart=Improve|Anneal)")
         ->check(CLI::IsMember({"improve", "anneal"}, CLI::ignore_case))
         ->type_name("improve|anneal");
 

@@ -11,7 +11,10 @@ namespace permutor::optimizers {
 struct TIterativeSettings {
     // Keep only improving proposals from the first pass on (a descent from the group's starting
     // assignment); when false, the first passes accept some worse proposals under the temperature.
-    bool ImproveOnlyFromStart = false;
+    // The descent is the default: on generated FPGA banks and the public boards it ends within a
+    // fraction of a percent of the annealing's cost (both at or next to the per-group optimum) in
+    // about a tenth of the time.
+    bool ImproveOnlyFromStart = true;
     // Recount every crossing list and the totals after a group is put back on its starting nets,
     // so that the status line and the cost of each proposal describe the real assignment.
     bool RefreshAfterReset = true;

@@ -285,15 +285,15 @@ namespace {
 TEST_F(CommandsTest, AutomaticRunParametersChooseTheIterativeSchedule) {
     const auto plain = AutoRun_Options("");
     EXPECT_TRUE(plain.Iterative);
-    EXPECT_FALSE(plain.IterativeSettings.ImproveOnlyFromStart);
+    EXPECT_TRUE(plain.IterativeSettings.ImproveOnlyFromStart);
     const auto off = AutoRun_Options("Iterative=False");
     EXPECT_FALSE(off.Iterative);
-    const auto improve = AutoRun_Options("Iterative=True|IterativeStart=improve");
-    EXPECT_TRUE(improve.Iterative);
-    EXPECT_TRUE(improve.IterativeSettings.ImproveOnlyFromStart);
-    EXPECT_FALSE(AutoRun_Options("IterativeStart=Anneal").IterativeSettings.ImproveOnlyFromStart);
+    const auto anneal = AutoRun_Options("Iterative=True|IterativeStart=anneal");
+    EXPECT_TRUE(anneal.Iterative);
+    EXPECT_FALSE(anneal.IterativeSettings.ImproveOnlyFromStart);
+    EXPECT_TRUE(AutoRun_Options("IterativeStart=Improve").IterativeSettings.ImproveOnlyFromStart);
     // An unknown start keeps the default.
-    EXPECT_FALSE(AutoRun_Options("IterativeStart=sideways").IterativeSettings.ImproveOnlyFromStart);
+    EXPECT_TRUE(AutoRun_Options("IterativeStart=sideways").IterativeSettings.ImproveOnlyFromStart);
 }
 
 } // namespace
