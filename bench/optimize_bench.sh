@@ -2,7 +2,8 @@
 # The command line's optimisation end to end on generated FPGA boards: generates boards of 100, 500
 # and 2,000 swappable pins into a temporary folder, and for each one times
 # `permutor --batch --seed 1 optimize` (loading, the whole automatic run, saving) and prints the
-# ratsnest length and cross-overs before and after, as `permutor info` reports them.
+# ratsnest length and cross-overs before and after, as `permutor info` reports them. Then the same
+# on the unrouted public FPGA board with U30's I/O banks as swap groups (bench/fpga_bank_groups.py).
 #
 #   bench/optimize_bench.sh [BUILD_DIR] [SIZES...]     (default: build-optbench, 100 500 2000)
 #
@@ -43,3 +44,23 @@ for pins in "${sizes[@]}"; do
         sed 's/^/    /' "$work/fpga$pins.log" | tail -5
     fi
 done
+
+# The unrouted public FPGA board, its I/O banks given swap groups first (when ../shared is there).
+glasgow=../shared/boards/glasgow/hardware/boards/glasgow
+if [ -f "$glasgow/glasgow-unrouted.kicad_pcb" ]; then
+    mkdir -p "$work/glasgow"
+    cp "$glasgow"/glasgow.kicad_pro "$glasgow"/glasgow-unrouted.kicad_pcb "$glasgow"/*.kicad_sch "$work/glasgow/"
+    chmod u+w "$work/glasgow"/*
+    board="$work/glasgow/glasgow-unrouted.kicad_pcb"
+    groups=$(python3 bench/fpga_bank_groups.py "$board" U30)
+    "$permutor" -q swapinfo "$board" U30 --pin-swap "$groups" --enable-pins yes >/dev/null
+    pins=$(tr '|' '\n' <<<"$groups" | grep -c .)
+    read -r len_before x_before < <(figures "$board")
+    start=$(date +%s.%N)
+    status=0
+    "$permutor" --batch --seed "$seed" --no-backup optimize "$board" >"$work/glasgow.log" 2>&1 || status=$?
+    seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {print b - a}')
+    read -r len_after x_after < <(figures "$board")
+    printf '%-10s %6d %10.2f %12.1f %12.1f %10d %10d  %s\n' "glasgow-u" "$pins" "$seconds" "$len_before" \
+        "$len_after" "$x_before" "$x_after" "$([ $status -eq 0 ] && echo ok || echo "exit $status")"
+fi
