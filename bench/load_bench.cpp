@@ -19,7 +19,9 @@ const char* const cBoards[] = {
     "glasgow/hardware/boards/glasgow/glasgow-unrouted.kicad_pcb",
 };
 
-std::string PathOf(int index) { return (fs::path(PERMUTOR_SHARED_DIR) / "boards" / cBoards[index]).string(); }
+std::string PathOf(int index) {
+    return (fs::path(PERMUTOR_SHARED_DIR) / "boards" / cBoards[index]).string();
+}
 
 void Connectivity(pcbhost::TBoard& board, std::size_t& islands, std::size_t& connections) {
     islands = connections = 0;

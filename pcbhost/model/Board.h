@@ -567,7 +567,7 @@ private:
     std::vector<TPrimitive*> FPrimitives; // one reference each
     // Placed primitives by handle: the module turns handles back into objects on every swap.
     std::unordered_map<std::uint64_t, TPrimitive*> FByHandle;
-    std::vector<TPcbNet*> FNets;          // one reference each
+    std::vector<TPcbNet*> FNets; // one reference each
     std::vector<IPtr<IPCB_DifferentialPair>> FPairs;
     bool FPairsDirty = true;
     std::unique_ptr<TSpatialIndex> FSpatial;

@@ -19,7 +19,8 @@ IPtr<IHostUI> UI() {
 bool TSwapOptimizer_Greedy::Optimize() {
     auto ui = UI();
     if (ui)
-        ui->Progress_Begin("Local Pin/Net Optimizer...", std::int32_t(SwapData->MasterSubNetList_Swappable.Count()));
+        ui->Progress_Begin("Local Pin/Net Optimizer...",
+                           std::int32_t(SwapData->MasterSubNetList_Swappable.Count()));
     for (TSwapGroup* group : SwapData->PinSwapGroups) {
         if (Optimizer_Aborted())
             break;

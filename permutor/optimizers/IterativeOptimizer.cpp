@@ -135,9 +135,9 @@ void TSwapOptimizer_Iterative::GroupOptimize() {
                 ++NoPairMoves;
             ShowStatus();
             Optimizer_AbortPoll();
-        } while (!Optimizer_Aborted() &&
-                 !(MovesThisPass > MinMovesPerPass &&
-                   (MovesThisPass > MaxMovesPerPass || ImprovedThisPass + AcceptedWorseThisPass > MaxAcceptedPerPass)));
+        } while (!Optimizer_Aborted() && !(MovesThisPass > MinMovesPerPass &&
+                                           (MovesThisPass > MaxMovesPerPass ||
+                                            ImprovedThisPass + AcceptedWorseThisPass > MaxAcceptedPerPass)));
         SwapData->RedrawBoard();
         ++PassesTotal;
         if (ui)
@@ -177,9 +177,8 @@ bool TSwapOptimizer_Iterative::Move() {
         RecordSwap(A, B);
         ++ImprovedThisPass;
         ++ImprovedTotal;
-    } else if (!ImproveOnly &&
-               std::exp(-(newCost - oldCost) / (TemperatureFactor() * Temperature)) >
-                   SwapData->RandomGenerator.RandomFraction()) {
+    } else if (!ImproveOnly && std::exp(-(newCost - oldCost) / (TemperatureFactor() * Temperature)) >
+                                   SwapData->RandomGenerator.RandomFraction()) {
         SwapData->SwapSubNets_Commit(A, B);
         RecordSwap(A, B);
         ++AcceptedWorseThisPass;

@@ -107,7 +107,8 @@ std::string Report_Text(const TRunStatistics& s, host::TUnit unit, std::int32_t 
     return text;
 }
 
-bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& options, TAutoRunResult* result) {
+bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& options,
+                      TAutoRunResult* result) {
     TAutoRunResult local;
     TAutoRunResult& out = result ? *result : local;
     out = {};
@@ -235,11 +236,16 @@ std::int32_t ProjectCheck(const std::string& documentPath) {
 
 std::string ProjectCheck_Message(std::int32_t status) {
     switch (status) {
-    case 1: return "Document not in a PCB project";
-    case 2: return "Project compilation out of date";
-    case 3: return "Project needs to be saved";
-    case 4: return "Error compiling project";
-    default: return {};
+    case 1:
+        return "Document not in a PCB project";
+    case 2:
+        return "Project compilation out of date";
+    case 3:
+        return "Project needs to be saved";
+    case 4:
+        return "Error compiling project";
+    default:
+        return {};
     }
 }
 

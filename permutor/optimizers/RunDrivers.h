@@ -34,16 +34,16 @@ struct TAutoRunOptions {
 
 // What an automatic run did, for callers that measure it.
 struct TAutoRunResult {
-    bool Built = false;     // the data set was built
-    bool Exported = false;  // the new assignment reached the board
+    bool Built = false;    // the data set was built
+    bool Exported = false; // the new assignment reached the board
     bool IterativeRan = false;
     TRunStatistics Statistics;
-    std::int32_t Swappable = 0;   // swappable sub-nets
-    std::int32_t Locked = 0;      // fixed by the fast optimiser
-    double CostStart = 0;         // model cost after the build
+    std::int32_t Swappable = 0; // swappable sub-nets
+    std::int32_t Locked = 0;    // fixed by the fast optimiser
+    double CostStart = 0;       // model cost after the build
     double CostAfterGreedy = 0;
     double CostEnd = 0;
-    double SubNetCostEnd = 0;     // the connection part of CostEnd
+    double SubNetCostEnd = 0;      // the connection part of CostEnd
     std::int32_t CrossingsEnd = 0; // the model's crossings among swappable sub-nets at the end
     std::int32_t ElapsedSeconds = 0;
     std::int32_t Iterations = 0;  // steps of both optimisers

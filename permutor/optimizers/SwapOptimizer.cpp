@@ -92,10 +92,10 @@ void TSwapOptimizer_Abstract::ShowStatus() {
     auto ui = UI();
     if (!ui)
         return;
-    ui->StatusBar_SetPanelText(3, fmt::format(" X-Overs:{} ConnectionCost:{:.3f} TotalCost:{:.3f} Iterations:{}",
-                                              SwapData->TotalIntersectionCount(),
-                                              SwapData->TotalSubNetCost() / 1e6,
-                                              SwapData->GetTotalCost() / 1e6, Iterations));
+    ui->StatusBar_SetPanelText(
+        3, fmt::format(" X-Overs:{} ConnectionCost:{:.3f} TotalCost:{:.3f} Iterations:{}",
+                       SwapData->TotalIntersectionCount(), SwapData->TotalSubNetCost() / 1e6,
+                       SwapData->GetTotalCost() / 1e6, Iterations));
 }
 
 bool TSwapOptimizer_Abstract::Optimize() {
