@@ -29,20 +29,24 @@ figures() {
     "$permutor" info "$1" | awk '/ratsnest length/ {len=$3} /cross-overs/ {x=$2} END {print len, x}'
 }
 
-printf '%-10s %6s %10s %12s %12s %10s %10s  %s\n' board pins seconds "length b mm" "length a mm" "cross b" "cross a" status
-for pins in "${sizes[@]}"; do
-    project=$(python3 bench/generate_fpga_board.py --pins "$pins" --seed "$seed" --out "$work/fpga$pins")
-    read -r len_before x_before < <(figures "$project")
+# Times `permutor optimize` on one board and prints its row: NAME PINS DOCUMENT.
+run_case() {
+    local name=$1 pins=$2 document=$3 len_before x_before len_after x_after start seconds status=0
+    read -r len_before x_before < <(figures "$document")
     start=$(date +%s.%N)
-    status=0
-    "$permutor" --batch --seed "$seed" --no-backup optimize "$project" >"$work/fpga$pins.log" 2>&1 || status=$?
+    "$permutor" --batch --seed "$seed" --no-backup optimize "$document" >"$work/$name.log" 2>&1 || status=$?
     seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {print b - a}')
-    read -r len_after x_after < <(figures "$project")
-    printf '%-10s %6d %10.2f %12.1f %12.1f %10d %10d  %s\n' "fpga$pins" "$pins" "$seconds" "$len_before" \
+    read -r len_after x_after < <(figures "$document")
+    printf '%-10s %6d %10.2f %12.1f %12.1f %10d %10d  %s\n' "$name" "$pins" "$seconds" "$len_before" \
         "$len_after" "$x_before" "$x_after" "$([ $status -eq 0 ] && echo ok || echo "exit $status")"
     if [ $status -ne 0 ]; then
-        sed 's/^/    /' "$work/fpga$pins.log" | tail -5
+        sed 's/^/    /' "$work/$name.log" | tail -5
     fi
+}
+
+printf '%-10s %6s %10s %12s %12s %10s %10s  %s\n' board pins seconds "length b mm" "length a mm" "cross b" "cross a" status
+for pins in "${sizes[@]}"; do
+    run_case "fpga$pins" "$pins" "$(python3 bench/generate_fpga_board.py --pins "$pins" --seed "$seed" --out "$work/fpga$pins")"
 done
 
 # The unrouted public FPGA board, its I/O banks given swap groups first (when ../shared is there).
@@ -54,13 +58,5 @@ if [ -f "$glasgow/glasgow-unrouted.kicad_pcb" ]; then
     board="$work/glasgow/glasgow-unrouted.kicad_pcb"
     groups=$(python3 bench/fpga_bank_groups.py "$board" U30)
     "$permutor" -q swapinfo "$board" U30 --pin-swap "$groups" --enable-pins yes >/dev/null
-    pins=$(tr '|' '\n' <<<"$groups" | grep -c .)
-    read -r len_before x_before < <(figures "$board")
-    start=$(date +%s.%N)
-    status=0
-    "$permutor" --batch --seed "$seed" --no-backup optimize "$board" >"$work/glasgow.log" 2>&1 || status=$?
-    seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {print b - a}')
-    read -r len_after x_after < <(figures "$board")
-    printf '%-10s %6d %10.2f %12.1f %12.1f %10d %10d  %s\n' "glasgow-u" "$pins" "$seconds" "$len_before" \
-        "$len_after" "$x_before" "$x_after" "$([ $status -eq 0 ] && echo ok || echo "exit $status")"
+    run_case glasgow-u "$(tr '|' '\n' <<<"$groups" | grep -c .)" "$board"
 fi

@@ -110,6 +110,21 @@ bool TTerminalUI::ReadLine(const std::string& prompt, std::string& line) {
     return ok;
 }
 
+std::optional<bool> TTerminalUI::PromptYesNo(const std::string& caption, const std::string& text,
+                                             const char* choices, bool emptyMeans) {
+    std::string line;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (!ReadLine(MessageText_Show(caption, text, choices) + " ", line))
+            return std::nullopt;
+        if (Text_Trim(line).empty())
+            return emptyMeans;
+        if (auto parsed = YesNo_Parse(line))
+            return parsed;
+        FReport.Console().Err << "Please answer yes or no.\n";
+    }
+    return std::nullopt;
+}
+
 TModalResult TTerminalUI::AskAbortQuestion(const std::string& text, const std::string& caption,
                                            TQuestionButtons buttons) {
     // The box's default is No (go on), so an empty line goes on; the key press itself answers
@@ -118,22 +133,10 @@ TModalResult TTerminalUI::AskAbortQuestion(const std::string& text, const std::s
     std::string how = "Ctrl-C";
     bool printed = false;
     if (Interactive()) {
-        const char* choices = buttons == eButtons_OKCancel ? "[ok/Cancel]" : "[y/N]";
-        std::string line;
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            if (!ReadLine(MessageText_Show(caption, text, choices) + " ", line))
-                break;
-            if (Text_Trim(line).empty()) {
-                affirmative = false;
-                how = "terminal";
-                break;
-            }
-            if (auto parsed = YesNo_Parse(line)) {
-                affirmative = *parsed;
-                how = "terminal";
-                break;
-            }
-            FReport.Console().Err << "Please answer yes or no.\n";
+        if (auto answer =
+                PromptYesNo(caption, text, buttons == eButtons_OKCancel ? "[ok/Cancel]" : "[y/N]", false)) {
+            affirmative = *answer;
+            how = "terminal";
         }
         printed = true;
     }
@@ -169,22 +172,11 @@ TModalResult TTerminalUI::AskQuestion(const std::string& text, const std::string
         how = FOptions.Yes ? "--yes" : "--no";
     }
     if (how.empty() && Interactive()) {
-        const char* choices = buttons == eButtons_OKCancel ? "[OK/cancel]" : "[Y/n]";
-        std::string line;
         how = "default";
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            if (!ReadLine(MessageText_Show(caption, text, choices) + " ", line))
-                break;
-            if (Text_Trim(line).empty()) {
-                how = "terminal";
-                break;
-            }
-            if (auto parsed = YesNo_Parse(line)) {
-                affirmative = *parsed;
-                how = "terminal";
-                break;
-            }
-            FReport.Console().Err << "Please answer yes or no.\n";
+        if (auto answer =
+                PromptYesNo(caption, text, buttons == eButtons_OKCancel ? "[OK/cancel]" : "[Y/n]", true)) {
+            affirmative = *answer;
+            how = "terminal";
         }
         printed = true;
     }

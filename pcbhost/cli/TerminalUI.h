@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ private:
     bool Interactive() const;
     // One line from the terminal; false at end of input.
     bool ReadLine(const std::string& prompt, std::string& line);
+    // Asks on the terminal until yes or no (an empty line meaning `emptyMeans`); nothing when the
+    // input ends or five answers could not be read.
+    std::optional<bool> PromptYesNo(const std::string& caption, const std::string& text, const char* choices,
+                                    bool emptyMeans);
     bool Resolve(const TPickOption& pick, std::int32_t& x, std::int32_t& y);
     bool ShowsProgress() const;
     void DrawProgress(bool force);

@@ -24,15 +24,6 @@ const char* const cSevenCommands[] = {"ConfigurePermutor",    "RunAutoPermutor",
                                       "RunManualPartSwapper", "RunManualDifferentialPairSwapper",
                                       "KESTRELPinSwap"};
 
-json ParseJson(const TRun& r) {
-    try {
-        return json::parse(r.Out);
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "not JSON: " << e.what() << "\n" << r.Out << "\n" << r.Err;
-        return json::object();
-    }
-}
-
 // A component of the project with a footprint on its board and at least two pins: what the
 // swap data tests work on, found in the project rather than named here.
 struct TComponentPick {

@@ -1,5 +1,7 @@
 #include "CliTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,15 @@
 #include <sys/wait.h>
 
 namespace clitest {
+
+nlohmann::json ParseJson(const TRun& r) {
+    try {
+        return nlohmann::json::parse(r.Out);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "not JSON: " << e.what() << "\n" << r.Out << "\n" << r.Err;
+        return nlohmann::json::object();
+    }
+}
 
 TRun Permutor(std::vector<std::string> args, const std::string& input) {
     args.insert(args.begin(), {"--module", PERMUTOR_MODULE_PATH});

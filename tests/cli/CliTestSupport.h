@@ -4,6 +4,8 @@
 
 #include "pcbhost/cli/Cli.h"
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -24,6 +26,8 @@ TRun Permutor(std::vector<std::string> args, const std::string& input = "");
 // Runs the real `permutor` program as its own process with a shell command line (arguments quoted
 // as the shell needs), without a terminal: its standard output and exit code.
 TRun Program(const std::string& arguments);
+// The run's standard output as JSON; a test failure (and an empty object) when it is not.
+nlohmann::json ParseJson(const TRun& r);
 // A path quoted for the shell.
 std::string Quote(const fs::path& path);
 

@@ -27,15 +27,6 @@ namespace {
 
 const fs::path cExample = fs::path(PERMUTOR_SOURCE_DIR) / "examples" / "demo";
 
-json ParseJson(const TRun& r) {
-    try {
-        return json::parse(r.Out);
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "not JSON: " << e.what() << "\n" << r.Out << "\n" << r.Err;
-        return json::object();
-    }
-}
-
 // `permutor info --json` of a document: its board figures.
 json BoardInfo(const fs::path& document) {
     const TRun r = Permutor({"--json", "info", document.string()});
