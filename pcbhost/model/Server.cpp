@@ -1,0 +1,162 @@
+// The PCB server: its boards, change brackets and undo history, objects the module creates.
+#include "pcbhost/model/Board.h"
+
+namespace pcbhost {
+
+// ---------------------------------------------------------------- server
+
+TPcbServer::TPcbServer() = default;
+TPcbServer::~TPcbServer() {
+    for (auto& b : FBoards)
+        b->SetServer(nullptr);
+}
+
+void TPcbServer::AddBoard(TBoard* board) {
+    if (!board || FindBoard(board->Path()) == board)
+        return;
+    board->SetServer(this);
+    board->SetUI(FUI);
+    FBoards.emplace_back(board);
+}
+
+void TPcbServer::RemoveBoard(TBoard* board) {
+    std::erase_if(FBoards, [&](auto& b) { return b.get() == board; });
+    if (board)
+        board->SetServer(nullptr);
+}
+
+TBoard* TPcbServer::FindBoard(std::string_view path) const {
+    for (auto& b : FBoards)
+        if (b->Path() == path)
+            return b.get();
+    return nullptr;
+}
+
+void TPcbServer::SetUI(IPtr<IHostUI> ui) {
+    FUI = std::move(ui);
+    for (auto& b : FBoards)
+        b->SetUI(FUI);
+}
+
+void TPcbServer::Record(TBoardChange change) {
+    if (Recording())
+        FOpenStep.push_back(std::move(change));
+}
+
+void TPcbServer::PreProcess() {
+    ++FDepth;
+}
+
+void TPcbServer::PostProcess() {
+    if (FDepth == 0)
+        return;
+    if (--FDepth > 0)
+        return;
+    ++FBracketCount;
+    if (!FOpenStep.empty())
+        FHistory.push_back(std::move(FOpenStep));
+    FOpenStep.clear();
+}
+
+bool TPcbServer::Undo() {
+    if (FHistory.empty() || FDepth > 0)
+        return false;
+    auto step = std::move(FHistory.back());
+    FHistory.pop_back();
+    FUndoing = true;
+    for (auto it = step.rbegin(); it != step.rend(); ++it) {
+        auto* board = dynamic_cast<TBoard*>(it->Board.get());
+        TPrimitive* p = it->Primitive ? ModelOf(it->Primitive.get()) : nullptr;
+        TPcbNet* oldNet = it->OldNet ? ModelOf(it->OldNet.get()) : nullptr;
+        TPcbNet* newNet = it->NewNet ? ModelOf(it->NewNet.get()) : nullptr;
+        switch (it->Kind) {
+        case TBoardChange::eNet:
+            p->AssignNet(oldNet);
+            break;
+        case TBoardChange::ePlace:
+            board->Unplace(p);
+            break;
+        case TBoardChange::eUnplace:
+            board->Place(p);
+            p->AssignNet(oldNet);
+            break;
+        case TBoardChange::eNetPlace:
+            board->UnplaceNet(newNet);
+            break;
+        case TBoardChange::eNetUnplace:
+            board->PlaceNet(newNet);
+            break;
+        case TBoardChange::ePinSwitch:
+        case TBoardChange::ePartSwitch:
+            static_cast<TPcbComponent*>(p)->SetSwitch(it->Kind == TBoardChange::ePinSwitch, it->OldValue,
+                                                      false);
+            break;
+        case TBoardChange::eEnds:
+            static_cast<TConnection*>(p)->SetEnds(it->Ends[0], it->Ends[1], it->EndLayers[0], it->Ends[2],
+                                                  it->Ends[3], it->EndLayers[1]);
+            break;
+        }
+    }
+    FUndoing = false;
+    return true;
+}
+
+IPtr<IPCB_Board> TPcbServer::BoardByDocumentPath(const std::string& path) {
+    return IPtr<IPCB_Board>(FindBoard(path));
+}
+
+IPtr<IUnknown> TPcbServer::CreateObject(TObjectId kind) {
+    IPtr<IPCB_Primitive> p;
+    switch (kind) {
+    case eConnectionObject:
+        p = MakeObject<TConnection>();
+        break;
+    case eTrackObject:
+        p = MakeObject<TTrack>();
+        break;
+    case eArcObject:
+        p = MakeObject<TArc>();
+        break;
+    case eViaObject:
+        p = MakeObject<TVia>();
+        break;
+    case ePadObject:
+        p = MakeObject<TPad>();
+        break;
+    case eRegionObject:
+        p = MakeObject<TRegion>();
+        break;
+    case eNetObject:
+        return permutor::host::QueryInterface<IUnknown>(MakeObject<TPcbNet>(""));
+    default:
+        return nullptr;
+    }
+    FFloating.push_back(p);
+    return permutor::host::QueryInterface<IUnknown>(p);
+}
+
+IPtr<IPCB_Primitive> TPcbServer::ObjectFromHandle(std::uint64_t handle) {
+    for (auto& b : FBoards)
+        if (TPrimitive* p = b->FindByHandle(handle))
+            return IPtr<IPCB_Primitive>(p->Interface());
+    for (auto& p : FFloating)
+        if (p->Handle() == handle)
+            return p;
+    return nullptr;
+}
+
+void TPcbServer::DestroyObject(IUnknown* object) {
+    if (auto primitive = permutor::host::QueryInterface<IPCB_Primitive>(object)) {
+        if (TPrimitive* p = ModelOf(primitive.get())) {
+            if (p->OwnerBoard())
+                p->OwnerBoard()->Unplace(p);
+            p->AssignNet(nullptr);
+        }
+        std::erase(FFloating, primitive);
+    } else if (auto net = permutor::host::QueryInterface<IPCB_Net>(object)) {
+        if (TPcbNet* n = ModelOf(net.get()); n && n->OwnerBoard())
+            n->OwnerBoard()->UnplaceNet(n);
+    }
+}
+
+} // namespace pcbhost
