@@ -110,10 +110,12 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
 
     auto* query = app.add_subcommand("query", "Ask the route-time interface about pads");
     query->add_option("document", a.Document, "A .kicad_pcb or .kicad_pro")->required();
-    query->add_option("pads", a.Pads, "One pad (its swap partners) or two (whether they may swap), as REF-PAD")
+    query
+        ->add_option("pads", a.Pads, "One pad (its swap partners) or two (whether they may swap), as REF-PAD")
         ->required();
-    query->add_flag("--gates", a.Gates,
-                    "Also list the gates (or pairs) of the first pad's part swap group, position by position");
+    query->add_flag(
+        "--gates", a.Gates,
+        "Also list the gates (or pairs) of the first pad's part swap group, position by position");
     query->add_flag("--pairs", a.Pairs, "Ask in differential-pair mode: pairs swap within their pair group");
 
     auto* commands = app.add_subcommand("commands", "Show the state of every module command for a document");

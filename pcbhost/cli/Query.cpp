@@ -98,7 +98,8 @@ void QueryOnePad(IRoutePermutor* router, IPCB_Pad* pad, const TPadText& text, bo
         os << "\n";
         return;
     }
-    const bool self = std::any_of(rows.begin(), rows.end(), [&](const TPadText& r) { return r.Pad == text.Pad; });
+    const bool self =
+        std::any_of(rows.begin(), rows.end(), [&](const TPadText& r) { return r.Pad == text.Pad; });
     os << fmt::format("  may swap with ({} pad{}{}):\n", rows.size(), rows.size() == 1 ? "" : "s",
                       self ? ", itself included" : "");
     std::size_t width = 0;
@@ -126,7 +127,8 @@ void QueryGates(IRoutePermutor* router, IPCB_Pad* pad, const TPadText& text, boo
         report.Data()["gates"] = nullptr;
         os << text.Pad << ": no " << (pairs ? "pair" : "part") << " swap group";
         // The pin-mode model keeps pin groups only: gates are never answered there.
-        os << (pairs ? "" : " (the pin-mode model holds pin groups only; --pairs asks about pair groups)") << "\n";
+        os << (pairs ? "" : " (the pin-mode model holds pin groups only; --pairs asks about pair groups)")
+           << "\n";
         return;
     }
     std::vector<std::vector<std::string>> table;
@@ -156,8 +158,8 @@ void QueryGates(IRoutePermutor* router, IPCB_Pad* pad, const TPadText& text, boo
     report.Data()["gates"] = gates;
 
     const char* noun = pairs ? "pair" : "gate";
-    os << fmt::format("{} of the {} swap group of {} ({}):\n", pairs ? "Pairs" : "Gates", pairs ? "pair" : "part",
-                      text.Pad, gateCount);
+    os << fmt::format("{} of the {} swap group of {} ({}):\n", pairs ? "Pairs" : "Gates",
+                      pairs ? "pair" : "part", text.Pad, gateCount);
     std::vector<std::size_t> widths(columns + 1, 0);
     std::vector<std::vector<std::string>> lines;
     lines.push_back({noun});

@@ -13,7 +13,8 @@ using namespace permutor::model;
 namespace {
 
 // The router must never see an exception: whatever escapes the body becomes the failure status,
-// and the result keeps what the body had stored in it so far.
+// and the result keeps what the body had stored in it so far. The body holds the router's
+// interfaces for the length of the call, inside, since even that may fail.
 template <class TResult, class TBody> std::int32_t SafeCall(TResult* result, TBody&& body) {
     if (!result)
         return cSafeCall_Unexpected;
@@ -121,7 +122,8 @@ void TRoutePermutor::Init(const std::string& documentPath, bool differentialPair
     FSwapPins = nullptr;
     FSwapPinIterator = -1;
     FSwapDataSet.reset();
-    auto set = std::make_unique<TSwapDataSet>(documentPath, differentialPairs ? eSwap_DifferentialPairs : eSwap_Pins);
+    auto set = std::make_unique<TSwapDataSet>(documentPath,
+                                              differentialPairs ? eSwap_DifferentialPairs : eSwap_Pins);
     set->SetPinsOnly(true);
     set->SetSuppressDialogs(true);
     result = set->Build("", true);
@@ -134,8 +136,8 @@ std::int32_t TRoutePermutor::I_Init(const std::string& documentPath, bool differ
 }
 
 std::int32_t TRoutePermutor::I_IsPinSwapable(IPCB_Primitive* primitive, bool* result) {
-    IPtr<IPCB_Primitive> hold(primitive);
     return SafeCall(result, [&](bool& swappable) {
+        IPtr<IPCB_Primitive> hold(primitive);
         swappable = false;
         if (FSwapDataSet && FSwapDataSet->FindSubNetFromPrimitive(primitive))
             swappable = true;
@@ -160,8 +162,8 @@ void TRoutePermutor::NextSwapPin(IPCB_Pad*& result) {
 }
 
 std::int32_t TRoutePermutor::I_FirstSwapPin(IPCB_Primitive* primitive, IPCB_Pad** result) {
-    IPtr<IPCB_Primitive> hold(primitive);
     return SafeCall(result, [&](IPCB_Pad*& pad) {
+        IPtr<IPCB_Primitive> hold(primitive);
         pad = nullptr;
         if (!FSwapDataSet)
             return;
@@ -179,8 +181,8 @@ std::int32_t TRoutePermutor::I_NextSwapPin(IPCB_Pad** result) {
 }
 
 std::int32_t TRoutePermutor::I_ArePinsSwapable(IPCB_Pad* padA, IPCB_Pad* padB, bool* result) {
-    IPtr<IPCB_Pad> holdA(padA), holdB(padB);
     return SafeCall(result, [&](bool& swappable) {
+        IPtr<IPCB_Pad> holdA(padA), holdB(padB);
         swappable = false;
         if (!FSwapDataSet)
             return;
@@ -196,8 +198,8 @@ std::int32_t TRoutePermutor::I_ArePinsSwapable(IPCB_Pad* padA, IPCB_Pad* padB, b
 }
 
 std::int32_t TRoutePermutor::SwapParts(IPCB_Primitive* primitive, IInterfaceList** result) {
-    IPtr<IPCB_Primitive> hold(primitive);
     return SafeCall(result, [&](IInterfaceList*& lists) {
+        IPtr<IPCB_Primitive> hold(primitive);
         lists = nullptr;
         if (!FSwapDataSet)
             return;
