@@ -191,6 +191,8 @@ TEST_F(RouterTest, AFreeDocumentOrABoardWithoutSwapComponentsMakesInitFalse) {
     EXPECT_EQ(router->I_Init(free.Model().FileName(), false, &built), 0);
     EXPECT_FALSE(built);
     EXPECT_FALSE(Swapable(router.get(), &free.Footprint("U9").Pad("1").Model()));
+    // Refused before any model is built: nothing reaches the messages panel.
+    EXPECT_TRUE(Host.Messages().empty());
 
     // In a project but nothing enabled for swapping: the build fails and shows no box.
     Pcb.Footprint("U1").Model().SetPinSwappingEnabled(false);
