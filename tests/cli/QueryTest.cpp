@@ -55,7 +55,11 @@ TEST_F(QueryTest, OnePadListsItsBankAndTwoPadsSayWhetherTheyMaySwap) {
     ASSERT_EQ(text.Code, 0) << text.Err;
     EXPECT_NE(text.Out.find("U1-A1 (net /B0_IO0): swappable"), std::string::npos) << text.Out;
     EXPECT_NE(text.Out.find("may swap with (16 pads, itself included)"), std::string::npos) << text.Out;
-    EXPECT_NE(text.Out.find("U1-H2  /B0_IO15"), std::string::npos) << text.Out;
+    // One line per partner, the queried pad first (the bank's order), as in the JSON.
+    EXPECT_EQ(CountOf(text.Out, "\n    U1-"), partners.size()) << text.Out;
+    EXPECT_NE(text.Out.find("itself included):\n    U1-A1  /B0_IO0\n    U1-A2  /B0_IO1\n"), std::string::npos)
+        << text.Out;
+    EXPECT_NE(text.Out.find("    U1-H2  /B0_IO15\n"), std::string::npos) << text.Out;
 
     const json same = ParseJson(Permutor({"--json", "query", Board(), "U1-A1", "U1-H2"}));
     EXPECT_EQ(same["swappable"], true);
