@@ -91,11 +91,12 @@ void QueryOnePad(IRoutePermutor* router, IPCB_Pad* pad, const TPadText& text, bo
     auto& os = report.Text();
     os << text.Pad << " (" << NetShown(text) << "): " << (swappable ? "swappable" : "not swappable") << "\n";
     if (rows.empty()) {
-        os << "  no pads to swap with";
         // The enumeration walks pin groups; a pair-mode model has pair groups only.
         if (pairs && swappable)
-            os << " listed (pair mode lists none: give two pads to ask whether they may swap)";
-        os << "\n";
+            os << "  no partners listed: in pair mode the enumeration walks pin groups only; give two "
+                  "pads to ask whether they may swap\n";
+        else
+            os << "  no pads to swap with\n";
         return;
     }
     const bool self =
@@ -174,9 +175,9 @@ void QueryGates(IRoutePermutor* router, IPCB_Pad* pad, const TPadText& text, boo
         for (std::size_t c = 0; c < line.size(); ++c)
             widths[c] = std::max(widths[c], line[c].size());
     for (const auto& line : lines) {
-        std::string out = " ";
+        std::string out;
         for (std::size_t c = 0; c < line.size(); ++c)
-            out += fmt::format(" {:<{}}", line[c], widths[c]);
+            out += fmt::format("  {:<{}}", line[c], widths[c]);
         out.erase(out.find_last_not_of(' ') + 1);
         os << out << "\n";
     }

@@ -100,7 +100,7 @@ TEST_F(QueryTest, PairModeKeepsThePinsOfOnePairTogetherAndTablesThePairs) {
     const TRun text = Permutor({"query", "--pairs", "--gates", Board(), "U1-H7"});
     ASSERT_EQ(text.Code, 0) << text.Err;
     EXPECT_NE(text.Out.find("Pairs of the pair swap group of U1-H7 (2):"), std::string::npos) << text.Out;
-    EXPECT_NE(text.Out.find("  pair pin 1 pin 2\n  1    U1-G7 U1-G8\n  2    U1-H7 U1-H8\n"),
+    EXPECT_NE(text.Out.find("  pair  pin 1  pin 2\n  1     U1-G7  U1-G8\n  2     U1-H7  U1-H8\n"),
               std::string::npos)
         << text.Out;
 }
