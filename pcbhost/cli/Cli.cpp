@@ -15,7 +15,8 @@ namespace {
 constexpr const char* cFooter = R"(Exit codes:
   0  the command ran
   1  the module showed an error box, or the request could not be met
-     (unknown reference or command disabled for the document, no route-time interface, ...)
+     (unknown reference or command disabled for the document, a board the route-time
+     interface cannot model, ...)
   2  the command line is wrong
   3  a file could not be read or written (the message names file:line:column); nothing was written
 
@@ -109,7 +110,13 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
 
     auto* query = app.add_subcommand("query", "Ask the route-time interface about pads");
     query->add_option("document", a.Document, "A .kicad_pcb or .kicad_pro")->required();
-    query->add_option("pads", a.Pads, "Pads as REF-PAD")->required();
+    query
+        ->add_option("pads", a.Pads, "One pad (its swap partners) or two (whether they may swap), as REF-PAD")
+        ->required();
+    query->add_flag(
+        "--gates", a.Gates,
+        "Also list the gates (or pairs) of the first pad's part swap group, position by position");
+    query->add_flag("--pairs", a.Pairs, "Ask in differential-pair mode: pairs swap within their pair group");
 
     auto* commands = app.add_subcommand("commands", "Show the state of every module command for a document");
     commands->add_option("document", a.Document, "A .kicad_pro, .kicad_pcb or .kicad_sch")->required();

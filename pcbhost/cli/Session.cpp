@@ -252,10 +252,19 @@ void TSession::Picture(const std::string& path, const std::string& title) {
 }
 
 bool TSession::FindPad(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) const {
+    TPad* pad = FindPadObject(pick, error);
+    if (!pad)
+        return false;
+    x = pad->X();
+    y = pad->Y();
+    return true;
+}
+
+TPad* TSession::FindPadObject(const TPickOption& pick, std::string& error) const {
     TBoard* board = FProject ? FProject->Board() : nullptr;
     if (!board) {
         error = "there is no board to find the pad on";
-        return false;
+        return nullptr;
     }
     // References rarely hold "-" but pad names sometimes do: try every split, first first.
     for (std::size_t dash = pick.Text.find('-'); dash != std::string::npos;
@@ -263,16 +272,13 @@ bool TSession::FindPad(const TPickOption& pick, TCoord& x, TCoord& y, std::strin
         TPcbComponent* component = board->FindComponent(pick.Text.substr(0, dash));
         if (!component)
             continue;
-        if (TPad* pad = component->FindPad(pick.Text.substr(dash + 1))) {
-            x = pad->X();
-            y = pad->Y();
-            return true;
-        }
+        if (TPad* pad = component->FindPad(pick.Text.substr(dash + 1)))
+            return pad;
     }
     TPcbComponent* component = board->FindComponent(pick.Reference);
     error = component ? component->NameText() + " has no pad " + pick.Pad
                       : "the board has no component " + pick.Reference;
-    return false;
+    return nullptr;
 }
 
 } // namespace pcbhost::cli

@@ -83,6 +83,8 @@ public:
 
     // The centre of the pad a REF-PAD pick names, trying each "-" of the text as the split.
     bool FindPad(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) const;
+    // The pad itself; null with the reason in `error`.
+    TPad* FindPadObject(const TPickOption& pick, std::string& error) const;
 
     // How the pads of the swapped components changed net since the board was read, as pin swaps
     // (what the swap report beside a saved board holds).

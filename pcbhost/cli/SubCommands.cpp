@@ -1,6 +1,7 @@
 #include "pcbhost/cli/SubCommands.h"
 
 #include "pcbhost/cli/BoardInfo.h"
+#include "pcbhost/cli/Query.h"
 #include "pcbhost/cli/Session.h"
 
 #include "permutor/host/Text.h"
@@ -208,30 +209,7 @@ int Run_Commands(const TGlobalOptions& options, TReport& report, const TSubComma
 }
 
 int Run_Query(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
-    report.Data()["document"] = args.Document;
-    TSession session(options, report);
-    session.Open(args.Document);
-    if (!session.Project().Board())
-        throw TCliError(eExit_CommandError, args.Document + " has no board to query");
-    nlohmann::json pads = nlohmann::json::array();
-    for (const auto& text : args.Pads) {
-        TPickOption pick;
-        std::string error;
-        if (!Pick_Parse(text, pick, error) || pick.Kind != TPickOption::ePad)
-            throw TCliError(eExit_Usage, "expected a pad as REF-PAD (e.g. U1-3), got \"" + text + "\"");
-        TCoord x = 0, y = 0;
-        if (!session.FindPad(pick, x, y, error))
-            throw TCliError(eExit_CommandError, text + ": " + error);
-        pads.push_back({{"pad", text}, {"x_mm", x / cUnitsPerMM}, {"y_mm", y / cUnitsPerMM}});
-    }
-    report.Data()["pads"] = std::move(pads);
-    session.LoadModule();
-    if (!session.Library().Symbol("GetRoutePermutor"))
-        throw TCliError(eExit_CommandError, "this module build (" + session.Library().Path() +
-                                                ") has no route-time interface: it does not export "
-                                                "GetRoutePermutor");
-    throw TCliError(eExit_CommandError, "the module exports GetRoutePermutor, but this front end does not "
-                                        "query the route-time interface yet");
+    return Query_Run(options, report, args);
 }
 
 int Run_Info(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {

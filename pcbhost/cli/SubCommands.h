@@ -23,6 +23,8 @@ struct TSubCommandArgs {
     std::optional<bool> AllowPinChanges, AllowNetLabelChanges;
     bool NoIterative = false;   // optimize --no-iterative
     std::string IterativeStart; // optimize --iterative-start: improve, anneal or empty
+    bool Gates = false;         // query --gates
+    bool Pairs = false;         // query --pairs
 };
 
 // The parameter text of "RunAutoPermutor" for the optimize options: "Iterative=False",

@@ -1,6 +1,7 @@
 #include "permutor/entry/Exports.h"
 
 #include "permutor/entry/PermutorModule.h"
+#include "permutor/interactive/RoutePermutor.h"
 
 #include <malloc.h>
 
@@ -16,6 +17,19 @@ PERMUTOR_EXPORT std::int32_t ServerFactory(host::IClient* client, host::IServerM
         return cStatus_OK;
     } catch (...) {
         *server = nullptr;
+        return cStatus_Unexpected;
+    }
+}
+
+PERMUTOR_EXPORT std::int32_t GetRoutePermutor(host::IRoutePermutor** result) {
+    if (!result)
+        return cStatus_Unexpected;
+    *result = nullptr;
+    try {
+        *result = host::MakeObject<interactive::TRoutePermutor>().detach();
+        return cStatus_OK;
+    } catch (...) {
+        *result = nullptr;
         return cStatus_Unexpected;
     }
 }

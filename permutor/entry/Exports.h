@@ -2,6 +2,7 @@
 #pragma once
 
 #include "permutor/host/Client.h"
+#include "permutor/host/Route.h"
 
 #include <cstdint>
 
@@ -23,7 +24,12 @@ struct TPermutorMemoryInfo {
 PERMUTOR_EXPORT std::int32_t ServerFactory(permutor::host::IClient* client,
                                            permutor::host::IServerModule** server);
 
+// Creates a route-time swap object for the router and hands back its interface (one reference
+// owned by the caller). Stores nil first; on failure returns 0x8000FFFF and leaves it nil.
+PERMUTOR_EXPORT std::int32_t GetRoutePermutor(permutor::host::IRoutePermutor** result);
+
 PERMUTOR_EXPORT std::int32_t GetMemoryInfo(TPermutorMemoryInfo* info);
 
 using TServerFactoryProc = std::int32_t (*)(permutor::host::IClient*, permutor::host::IServerModule**);
+using TGetRoutePermutorProc = std::int32_t (*)(permutor::host::IRoutePermutor**);
 using TGetMemoryInfoProc = std::int32_t (*)(TPermutorMemoryInfo*);

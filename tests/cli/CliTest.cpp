@@ -242,16 +242,6 @@ TEST_F(CliProjectTest, ConfigureNamesTheComponentByItsFirstUnitsUniqueId) {
     EXPECT_NE(unknown.Err.find(Project), std::string::npos);
 }
 
-TEST_F(CliProjectTest, QuerySaysThisModuleBuildHasNoRouteTimeInterface) {
-    const TComponentPick pick = PickComponent(Project);
-    const TRun r = Permutor({"query", Board, pick.Reference + "-" + pick.Pins[0]});
-    EXPECT_EQ(r.Code, 1);
-    EXPECT_NE(r.Err.find("GetRoutePermutor"), std::string::npos) << r.Err;
-    const TRun bad = Permutor({"query", Board, pick.Reference + "-NOPAD"});
-    EXPECT_EQ(bad.Code, 1);
-    EXPECT_NE(bad.Err.find("no pad NOPAD"), std::string::npos) << bad.Err;
-}
-
 // ---- swapinfo ----
 
 TEST_F(CliProjectTest, SwapInfoSetThenReadBackThroughTheFiles) {

@@ -16,6 +16,7 @@ TEST(PluginLibrary, ExportsTheEntryPointsAndCreatesTheModule) {
     pcbhost::TModuleLibrary library(PERMUTOR_MODULE_PATH);
     EXPECT_NE(library.Symbol("ServerFactory"), nullptr);
     EXPECT_NE(library.Symbol("GetMemoryInfo"), nullptr);
+    EXPECT_NE(library.Symbol("GetRoutePermutor"), nullptr);
 
     pcbhost::THost host;
     auto& board = host.AddFreeBoard("/virtual/free.kicad_pcb");
@@ -50,7 +51,7 @@ TEST(PluginLibrary, ExportsOnlyItsCEntryPoints) {
             names.insert(name);
     }
     ASSERT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(names, (std::set<std::string>{"GetMemoryInfo", "ServerFactory"}));
+    EXPECT_EQ(names, (std::set<std::string>{"GetMemoryInfo", "GetRoutePermutor", "ServerFactory"}));
 }
 
 TEST(PluginLibrary, LoadErrorsNameTheFile) {
