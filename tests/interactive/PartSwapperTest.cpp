@@ -60,7 +60,7 @@ TEST_F(PartSwapperTest, SwappingTwoGatesMovesEveryNetPinByPinWithOneLine) {
               (std::vector<std::string>{"G4", "G5", "G6", "G1", "G2", "G3"}));
     EXPECT_EQ(Nets("U2", {"7", "8", "14"}), (std::vector<std::string>{"G7", "G8", "G14"}));
     EXPECT_EQ(PanelTexts(), std::vector<std::string>{"Interactive Sub-Part Swap: U2(1) With U2(2)"});
-    const auto& line = Host.Messages().front();
+    const auto line = SwapperLines().front();
     EXPECT_EQ(line.MessageClass, "[Information]");
     EXPECT_EQ(line.Source, "Part Swapper");
     EXPECT_EQ(line.DocumentName, "m.kicad_pcb");
@@ -95,7 +95,7 @@ TEST_F(PartSwapperTest, GatePicksThatCannotSwapChangeNothing) {
     EXPECT_EQ(ErrorBoxes(), (std::vector<std::string>{"This sub-net is part of an Invalid Sub-Part",
                                                       "The two Sub-Parts do not have matching pins"}));
     EXPECT_EQ(UI().PickPrompts().size(), 8u);
-    EXPECT_TRUE(Host.Messages().empty());
+    EXPECT_TRUE(SwapperLines().empty());
     EXPECT_EQ(Host.PcbServer().UndoStepCount(), 0u);
     EXPECT_EQ(Nets("U2", {"1", "2", "3", "7", "8", "14"}),
               (std::vector<std::string>{"G1", "G2", "G3", "G7", "G8", "G14"}));
@@ -108,7 +108,7 @@ TEST_F(PartSwapperTest, SwappingTwoPairsNamesThemByTheirIds) {
     EXPECT_TRUE(RunSwapper<TSwapOptimizer_InteractivePairs>());
     EXPECT_EQ(Nets("U3", {"1", "2", "3", "4"}), (std::vector<std::string>{"D1_P", "D1_N", "D0_P", "D0_N"}));
     EXPECT_EQ(PanelTexts(), std::vector<std::string>{"Differential-Pair Swap: D0 With D1"});
-    EXPECT_EQ(Host.Messages().front().Source, "Part Swapper");
+    EXPECT_EQ(SwapperLines().front().Source, "Part Swapper");
     EXPECT_EQ(UI().PickPrompts(),
               (std::vector<std::string>{"Choose First Differential Pair to Swap",
                                         "Choose a different Differential Pair from D0[U3]",
@@ -124,7 +124,7 @@ TEST_F(PartSwapperTest, PairPicksThatCannotSwapShowThePairErrors) {
     EXPECT_TRUE(RunSwapper<TSwapOptimizer_InteractivePairs>());
     EXPECT_EQ(ErrorBoxes(), (std::vector<std::string>{"This sub-net is part of an Invalid Differential Pair",
                                                       "The Differential Pairs do not have matching pins"}));
-    EXPECT_TRUE(Host.Messages().empty());
+    EXPECT_TRUE(SwapperLines().empty());
     EXPECT_EQ(Nets("U3", {"1", "2", "5", "6", "7"}),
               (std::vector<std::string>{"D0_P", "D0_N", "D2_P", "D2_N", "D2_P"}));
 }

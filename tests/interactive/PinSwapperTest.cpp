@@ -44,7 +44,7 @@ TEST_F(PinSwapperTest, CancellingTheFirstPickEndsTheRunWithoutASwap) {
     EXPECT_EQ(HighlightedPads(shows[0]),
               (std::set<std::string>{"U1-1", "U1-2", "U1-3", "U1-4", "U1-5", "U1-6", "U1-7"}));
     EXPECT_TRUE(shows[0].Zoom && shows[0].Mask);
-    EXPECT_TRUE(Host.Messages().empty());
+    EXPECT_TRUE(SwapperLines().empty());
     EXPECT_TRUE(UI().Boxes().empty());
     EXPECT_TRUE(Pcb.Model().SwapLog().empty());
     EXPECT_EQ(Host.PcbServer().UndoStepCount(), 0u);
@@ -63,7 +63,7 @@ TEST_F(PinSwapperTest, CancellingTheTargetPickGoesBackToTheFirstPickWithTheFullH
               (std::set<std::string>{"U1-2", "U1-3", "U1-4", "U1-5", "J1-2", "J1-3", "J1-4"}));
     EXPECT_EQ(HighlightedPads(shows[2]), HighlightedPads(shows[0]));
     EXPECT_EQ(shows[2].Objects, shows[0].Objects);
-    EXPECT_TRUE(Host.Messages().empty());
+    EXPECT_TRUE(SwapperLines().empty());
     EXPECT_EQ(U1Nets(), Start);
 }
 
@@ -79,7 +79,7 @@ TEST_F(PinSwapperTest, EachSwapExchangesTwoNetsReportsTheOldOnesAndIsOneUndoStep
     EXPECT_EQ(PanelTexts(), (std::vector<std::string>{"Interactive Pin-Swap:U1-1(N1) With U1-2(N2)",
                                                       "Interactive Pin-Swap:U1-1(N2) With U1-3(N3)",
                                                       "Interactive Pin-Swap:U1-4(N4) With U1-4(N4)"}));
-    const auto& line = Host.Messages().front();
+    const auto line = SwapperLines().front();
     EXPECT_EQ(line.MessageClass, "[Information]");
     EXPECT_EQ(line.Source, "Pin/Net Swapper");
     EXPECT_EQ(line.DocumentName, "m.kicad_pcb");
@@ -123,7 +123,7 @@ TEST_F(PinSwapperTest, TargetsNoPinOfTheGroupCanTakeShowAnErrorAndChangeNothing)
     ASSERT_FALSE(UI().Boxes().empty());
     EXPECT_EQ(UI().Boxes()[0].Text, "Selected primitive does not belong to swappable subnet/component.");
     EXPECT_EQ(UI().PickPrompts().size(), 6u);
-    EXPECT_TRUE(Host.Messages().empty());
+    EXPECT_TRUE(SwapperLines().empty());
     EXPECT_EQ(Host.PcbServer().UndoStepCount(), 0u);
     EXPECT_EQ(U1Nets(), Start);
 }

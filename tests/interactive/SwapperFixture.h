@@ -45,10 +45,11 @@ protected:
     }
     std::string NetOf(const std::string& ref, const std::string& pad) { return NetOf(Pcb.Model(), ref, pad); }
 
-    // The swappers' report lines, text only.
+    // The swappers' report lines (the build's warnings about the connectors left out).
+    std::vector<TMessageLine> SwapperLines() const { return Lines("[Information]"); }
     std::vector<std::string> PanelTexts() const {
         std::vector<std::string> r;
-        for (const auto& line : Host.Messages())
+        for (const auto& line : SwapperLines())
             r.push_back(line.Text);
         return r;
     }
