@@ -11,7 +11,9 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
@@ -24,6 +26,37 @@ namespace {
 
 // Swaps listed on the terminal without --verbose; an optimised board's list goes to the report.
 constexpr std::size_t cSwapsListed = 10;
+
+// Negative, zero or positive as `a` sorts before, with or after `b`, runs of digits compared as
+// numbers.
+int Text_CompareNatural(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+        if (da && db) {
+            std::size_t ei = i, ej = j;
+            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei])))
+                ++ei;
+            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej])))
+                ++ej;
+            const std::string_view na = std::string_view(a).substr(i, ei - i);
+            const std::string_view nb = std::string_view(b).substr(j, ej - j);
+            const auto ta = na.substr(std::min(na.find_first_not_of('0'), na.size()));
+            const auto tb = nb.substr(std::min(nb.find_first_not_of('0'), nb.size()));
+            if (ta.size() != tb.size())
+                return ta.size() < tb.size() ? -1 : 1;
+            if (const int c = ta.compare(tb); c != 0)
+                return c;
+            i = ei, j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j] ? -1 : 1;
+        ++i, ++j;
+    }
+    return (a.size() - i) == (b.size() - j) ? 0 : (a.size() - i) < (b.size() - j) ? -1 : 1;
+}
 
 std::string Normal(const std::string& path) {
     std::error_code ec;
@@ -173,11 +206,19 @@ std::vector<std::string> TSession::DescribeHighlight(const std::vector<std::uint
         for (TPad* pad : component->Pads())
             pads.emplace(ObjectIdentity(pad->Interface()), pad);
     std::unordered_set<const TPad*> listed;
+    std::vector<TPad*> shown;
     for (std::uintptr_t id : objects) {
         const auto found = pads.find(id);
-        if (found == pads.end() || !listed.insert(found->second).second)
-            continue;
-        TPad* pad = found->second;
+        if (found != pads.end() && listed.insert(found->second).second)
+            shown.push_back(found->second);
+    }
+    // By reference and pad, as a user looks them up: J1-2 before J1-10.
+    std::stable_sort(shown.begin(), shown.end(), [](TPad* a, TPad* b) {
+        const int byReference =
+            Text_CompareNatural(a->OwnerComponent()->NameText(), b->OwnerComponent()->NameText());
+        return byReference != 0 ? byReference < 0 : Text_CompareNatural(a->Name(), b->Name()) < 0;
+    });
+    for (TPad* pad : shown) {
         TPcbNet* net = pad->OwnerNet();
         entries.push_back(pad->OwnerComponent()->NameText() + "-" + pad->Name() + " " +
                           (net && !net->Name().empty() ? net->Name() : std::string("(no net)")));

@@ -183,6 +183,18 @@ TEST_F(SwapCli, APinWithoutANetIsNoTarget) {
     EXPECT_TRUE(SwapLines(doc).empty());
 }
 
+TEST_F(SwapCli, VerboseListsTheHighlightedPadsWithTheirNets) {
+    const TRun r = Permutor({"--verbose", "--dry-run", "--pick", "U1-A1", "swap", "pins", Board.string()});
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    // The two banks first, then where U1-A1 may go: its bank's pins and their connector pads.
+    EXPECT_NE(r.Out.find("Highlighted (28): U1-A1 " + Before.at("U1-A1") + ", U1-A2 " + Before.at("U1-A2")),
+              std::string::npos)
+        << r.Out;
+    EXPECT_NE(r.Out.find("Highlighted (30): J1-"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Choose Sub-Net to move: U1-A1\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("J1-2 " + Before.at("J1-2") + ", J1-3 "), std::string::npos) << r.Out;
+}
+
 TEST_F(SwapCli, ADryRunSavesNothingAndThePictureShowsTheResult) {
     const auto files = Snapshot(Folder.Path());
     const fs::path svg = Folder.Path() / ".." / (Folder.Path().filename().string() + "-after.svg");
