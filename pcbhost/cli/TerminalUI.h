@@ -1,8 +1,9 @@
 // The host's user-interface services on a terminal. Message boxes print their caption and text;
 // questions are answered from --answer/--yes/--no, else asked on the terminal, else take their
-// default (Yes/OK); picks on the board come from --pick options in order, else from a prompt;
-// long work shows a progress bar on standard error when that is a terminal; Ctrl-C is the abort
-// key. With --batch there is no user interface: the module then sends its texts to the host's
+// default (Yes/OK); picks on the board come from --pick options in order, else from a prompt
+// that lists the highlighted pads first (a pick that names a pad means that pad, where its
+// footprint and ratsnest lines lie too); long work shows a progress bar on standard error when
+// that is a terminal; Ctrl-C is the abort key. With --batch there is no user interface: the module then sends its texts to the host's
 // non-interactive sink and takes the default answers itself.
 //
 // The question the module asks about a Ctrl-C ("abort?") is asked on the terminal when there is
