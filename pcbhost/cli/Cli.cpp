@@ -16,13 +16,17 @@ constexpr const char* cFooter = R"(Exit codes:
   0  the command ran
   1  the module showed an error box, or the request could not be met
      (unknown reference or command disabled for the document, a board the route-time
-     interface cannot model, ...)
+     interface cannot model, ...); `swap` ends with 0 when swaps were made, even if some
+     picks were answered with an error
   2  the command line is wrong
   3  a file could not be read or written (the message names file:line:column); nothing was written
 
 Questions are answered by --answer for their caption, else by --yes/--no, else on the terminal,
 else with their default (Yes/OK). Picks on the board come from --pick options in order; when
-they run out the pick is cancelled; without any, a terminal prompts for them.
+they run out the pick is cancelled; without any, a terminal prompts for them, listing the
+highlighted pads first. A pick on a pad means the pad, not its footprint or a ratsnest line.
+`swap` repeats until its first pick is cancelled; every swap is reported as it is made and all
+are saved together at the end (with <board>.swaps.csv beside the board).
 
 Ctrl-C while a command works asks whether to stop it (on a terminal), or stops it (without one,
 also with --batch): the partial result is kept and saved, and no further optimiser phase starts.

@@ -66,7 +66,10 @@ void TReport::Message(const TReportMessage& message) {
         return;
     std::ostream& os = error || message.Kind == "warning" ? FConsole.Err : FConsole.Out;
     if (message.Source == "panel") {
-        os << "[" << message.Kind << "] " << MessageText_Show("", message.Text);
+        // Some classes carry their brackets already ("[Information]").
+        const bool bracketed = message.Kind.starts_with("[");
+        os << (bracketed ? "" : "[") << message.Kind << (bracketed ? " " : "] ")
+           << MessageText_Show("", message.Text);
         if (!message.Caption.empty())
             os << "  (" << message.Caption << ")";
         os << "\n";

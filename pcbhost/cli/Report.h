@@ -67,6 +67,8 @@ public:
     // Whether the module showed an error box (or an error text without a user interface), or
     // the host reported an error.
     bool ErrorShown() const { return FErrorShown; }
+    // Whether the host itself reported an error (not the module).
+    bool HostErrorShown() const { return !FErrors.empty(); }
     void SetErrorShown() { FErrorShown = true; }
 
     // Results of the sub-command for --json.

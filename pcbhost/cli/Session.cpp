@@ -11,8 +11,12 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace pcbhost::cli {
 
@@ -22,6 +26,37 @@ namespace {
 
 // Swaps listed on the terminal without --verbose; an optimised board's list goes to the report.
 constexpr std::size_t cSwapsListed = 10;
+
+// Negative, zero or positive as `a` sorts before, with or after `b`, runs of digits compared as
+// numbers.
+int Text_CompareNatural(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+        if (da && db) {
+            std::size_t ei = i, ej = j;
+            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei])))
+                ++ei;
+            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej])))
+                ++ej;
+            const std::string_view na = std::string_view(a).substr(i, ei - i);
+            const std::string_view nb = std::string_view(b).substr(j, ej - j);
+            const auto ta = na.substr(std::min(na.find_first_not_of('0'), na.size()));
+            const auto tb = nb.substr(std::min(nb.find_first_not_of('0'), nb.size()));
+            if (ta.size() != tb.size())
+                return ta.size() < tb.size() ? -1 : 1;
+            if (const int c = ta.compare(tb); c != 0)
+                return c;
+            i = ei, j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j] ? -1 : 1;
+        ++i, ++j;
+    }
+    return (a.size() - i) == (b.size() - j) ? 0 : (a.size() - i) < (b.size() - j) ? -1 : 1;
+}
 
 std::string Normal(const std::string& path) {
     std::error_code ec;
@@ -41,6 +76,10 @@ TSession::TSession(const TGlobalOptions& options, TReport& report)
     FUI->SetPickResolver([this](const TPickOption& pick, TCoord& x, TCoord& y, std::string& error) {
         return FindPad(pick, x, y, error);
     });
+    FUI->SetHighlightDescriber(
+        [this](const std::vector<std::uintptr_t>& objects) { return DescribeHighlight(objects); });
+    // An interactive swap reports each swap as it is made: show it before the next pick.
+    FUI->SetBeforePick([this] { ReportPanelLines(); });
 }
 
 TSession::~TSession() {
@@ -49,6 +88,8 @@ TSession::~TSession() {
         FServer.reset();
     }
     FUI->SetPickResolver(nullptr);
+    FUI->SetHighlightDescriber(nullptr);
+    FUI->SetBeforePick(nullptr);
     FProject.reset();
     FHost.reset();
     FUI.reset();
@@ -129,7 +170,7 @@ TCommandState TSession::State(const std::string& command, const std::string& par
 
 bool TSession::Launch(const std::string& command, const std::string& parameters, IServerDocumentView* view) {
     const std::size_t sinkMark = Host().SinkMessages().size();
-    const std::size_t panelMark = Host().Messages().size();
+    FPanelMark = Host().Messages().size();
     const std::size_t messageMark = FReport.Messages().size();
     const std::int32_t afterMark = Host().ClientModel().AfterCommandCount();
 
@@ -140,18 +181,54 @@ bool TSession::Launch(const std::string& command, const std::string& parameters,
     const auto& sink = Host().SinkMessages();
     for (std::size_t i = sinkMark; i < sink.size(); ++i)
         FReport.Message({"sink", "message", sink[i].Caption, sink[i].Text});
-    const auto& panel = Host().Messages();
-    for (std::size_t i = panelMark; i < panel.size(); ++i)
-        FReport.Message({"panel", panel[i].MessageClass, panel[i].Source, panel[i].Text});
+    ReportPanelLines();
     ReportSwapLog();
 
     // A known command ends with the framework's after-command step, or says why it did not.
     return Host().ClientModel().AfterCommandCount() != afterMark || FReport.Messages().size() != messageMark;
 }
 
+void TSession::ReportPanelLines() {
+    const auto& panel = Host().Messages();
+    for (; FPanelMark < panel.size(); ++FPanelMark) {
+        const auto& line = panel[FPanelMark];
+        FReport.Message({"panel", line.MessageClass, line.Source, line.Text});
+    }
+}
+
+std::vector<std::string> TSession::DescribeHighlight(const std::vector<std::uintptr_t>& objects) const {
+    TBoard* board = FProject ? FProject->Board() : nullptr;
+    std::vector<std::string> entries;
+    if (!board || objects.empty())
+        return entries;
+    std::unordered_map<std::uintptr_t, TPad*> pads;
+    for (TPcbComponent* component : board->ComponentList())
+        for (TPad* pad : component->Pads())
+            pads.emplace(ObjectIdentity(pad->Interface()), pad);
+    std::unordered_set<const TPad*> listed;
+    std::vector<TPad*> shown;
+    for (std::uintptr_t id : objects) {
+        const auto found = pads.find(id);
+        if (found != pads.end() && listed.insert(found->second).second)
+            shown.push_back(found->second);
+    }
+    // By reference and pad, as a user looks them up: J1-2 before J1-10.
+    std::stable_sort(shown.begin(), shown.end(), [](TPad* a, TPad* b) {
+        const int byReference =
+            Text_CompareNatural(a->OwnerComponent()->NameText(), b->OwnerComponent()->NameText());
+        return byReference != 0 ? byReference < 0 : Text_CompareNatural(a->Name(), b->Name()) < 0;
+    });
+    for (TPad* pad : shown) {
+        TPcbNet* net = pad->OwnerNet();
+        entries.push_back(pad->OwnerComponent()->NameText() + "-" + pad->Name() + " " +
+                          (net && !net->Name().empty() ? net->Name() : std::string("(no net)")));
+    }
+    return entries;
+}
+
 std::vector<TSwapRow> TSession::SwapRows() const {
     TBoard* board = FProject ? FProject->Board() : nullptr;
-    if (!board || board->SwapLog().empty())
+    if (!board)
         return {};
     return SwapRows_Between(*board, FPadNetsAtOpen, board->SwapLog());
 }
@@ -176,13 +253,16 @@ void TSession::ReportSwapLog() {
     auto& data = FReport.Data();
     data["swaps"] = std::move(swaps);
     data["swaps_logged"] = board->SwapLog().size();
-    if (board->SwapLog().empty())
+    if (board->SwapLog().empty() && rows.empty())
         return;
     // The log holds every swap the module committed, an optimiser's trial moves among them; what
-    // the user wants to know is how the pins ended up.
+    // the user wants to know is how the pins ended up. Gate and pair swaps are not logged.
     const bool list = FOptions.Verbose || rows.size() <= cSwapsListed;
-    FReport.Note(fmt::format("{} swap(s) committed; the board's pins changed net in {} swap(s){}",
-                             board->SwapLog().size(), rows.size(), list ? "" : " (--verbose lists them)"));
+    const std::string committed = board->SwapLog().empty()
+                                      ? std::string()
+                                      : fmt::format("{} swap(s) committed; ", board->SwapLog().size());
+    FReport.Note(fmt::format("{}the board's pins changed net in {} swap(s){}", committed, rows.size(),
+                             list ? "" : " (--verbose lists them)"));
     if (list && !FReport.Quiet())
         for (const auto& r : rows) {
             if (r.PinB.empty())

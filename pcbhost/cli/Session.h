@@ -90,8 +90,13 @@ public:
     // (what the swap report beside a saved board holds).
     std::vector<TSwapRow> SwapRows() const;
 
+    // The highlighted pads as "REF-PAD NET", each once, in the order given.
+    std::vector<std::string> DescribeHighlight(const std::vector<std::uintptr_t>& objects) const;
+
 private:
     void ReportSwapLog();
+    // Reports the messages-panel lines added since the last time.
+    void ReportPanelLines();
 
     const TGlobalOptions& FOptions;
     TReport& FReport;
@@ -105,6 +110,8 @@ private:
     IPtr<IServerModule> FServer;
     // The pads' nets as the board was read.
     TPadNets FPadNetsAtOpen;
+    // Panel lines up to here are reported.
+    std::size_t FPanelMark = 0;
 };
 
 } // namespace pcbhost::cli

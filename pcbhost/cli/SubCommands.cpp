@@ -36,9 +36,21 @@ void NoteSeed(const TGlobalOptions& options, TReport& report) {
         report.Note(fmt::format("seed {} makes the optimiser's random choices repeatable", *options.Seed));
 }
 
-// The module's verdict: an error box means the command did not do its work.
-int Outcome(TReport& report) {
-    return report.ErrorShown() ? eExit_CommandError : eExit_OK;
+// The commands that swap by hand, pick after pick.
+bool IsInteractiveSwap(const std::string& command) {
+    for (const char* name : {"RunManualPermutor", "RunManualPartSwapper", "RunManualDifferentialPairSwapper"})
+        if (Text_EqualNoCase(name, command))
+            return true;
+    return false;
+}
+
+// The module's verdict: an error box means the command did not do its work. A swap by hand
+// answers a pick it cannot use with an error and asks for the next one: once swaps were made the
+// session did its work, and only the host's own errors (a --pick naming nothing) still fail it.
+int Outcome(TReport& report, bool swappedByHand) {
+    if (report.HostErrorShown())
+        return eExit_CommandError;
+    return report.ErrorShown() && !swappedByHand ? eExit_CommandError : eExit_OK;
 }
 
 // The board's own figures (as `permutor info` counts them) for the report of a command that may
@@ -101,8 +113,10 @@ int LaunchInSession(TSession& session, TReport& report, const std::string& comma
         report.Note(session.Project().Changed() ? "stopped by Ctrl-C: the partial result is kept"
                                                 : "stopped by Ctrl-C: the board is unchanged");
     session.Picture(session.Options().SvgAfter, "after " + command);
+    // Saving clears the changed flag: ask first.
+    const bool swappedByHand = IsInteractiveSwap(command) && session.Project().Changed();
     session.Save();
-    return Outcome(report);
+    return Outcome(report, swappedByHand);
 }
 
 TSchSymbol* FindSymbolOrNull(TSession& session, const std::string& reference) {

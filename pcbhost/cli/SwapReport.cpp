@@ -47,7 +47,8 @@ std::vector<TSwapRow> SwapRows_Between(TBoard& board, const TPadNets& before,
     std::vector<TSwapRow> rows;
     for (TPcbComponent* component : board.ComponentList()) {
         const std::string name = component->NameText();
-        if (!swapped.count(name))
+        // Gate and pair swaps are not logged: a component enabled for swapping counts as well.
+        if (!swapped.count(name) && !component->PinSwappingEnabled() && !component->PartSwappingEnabled())
             continue;
         struct TChange {
             TPad* Pad;

@@ -27,8 +27,8 @@ struct TSwapRow {
 using TPadNets = std::unordered_map<const TPad*, std::string>;
 TPadNets PadNets_Of(TBoard& board);
 
-// The swaps from `before` to the board's present nets for the components named in `log`, in
-// board order of components and pads.
+// The swaps from `before` to the board's present nets for the components named in `log` and those
+// enabled for pin or part swapping, in board order of components and pads.
 std::vector<TSwapRow> SwapRows_Between(TBoard& board, const TPadNets& before,
                                        const std::vector<TSwapLogEntry>& log);
 

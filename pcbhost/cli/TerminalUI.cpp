@@ -24,6 +24,17 @@ constexpr int cDefaultColumns = 80;
 // The module's question whether to go on with its next, longer phase: after the user stopped the
 // run with Ctrl-C, a run without a terminal answers it No.
 constexpr const char* cNextPhaseCaption = "Confirm Iterative Optimizer?";
+// Highlighted pads listed before a pick prompt; a larger board gets the first ones and a count.
+constexpr std::size_t cHighlightListed = 200;
+
+// Of several objects at a point, copper is what a pick on the board means: not the footprint
+// around it nor a ratsnest line ending there.
+bool IsCopperDescription(const std::string& description) {
+    for (const char* kind : {"Pad ", "Via ", "Track ", "Arc ", "Region "})
+        if (description.starts_with(kind))
+            return true;
+    return false;
+}
 
 const char* KindName(TMessageBoxKind kind) {
     switch (kind) {
@@ -192,6 +203,7 @@ bool TTerminalUI::Resolve(const TPickOption& pick, std::int32_t& x, std::int32_t
         x = std::int32_t(std::lround(pick.XMM * cUnitsPerMM));
         y = std::int32_t(std::lround(pick.YMM * cUnitsPerMM));
         FLastPickLayer = pick.Layer;
+        FLastPick = pick;
         return true;
     }
     std::string error = "no board to find pad " + pick.Text + " on";
@@ -200,14 +212,42 @@ bool TTerminalUI::Resolve(const TPickOption& pick, std::int32_t& x, std::int32_t
         x = px;
         y = py;
         FLastPickLayer = eV6_NoLayer;
+        FLastPick = pick;
         return true;
     }
     FReport.Error("--pick " + pick.Text + ": " + error);
     return false;
 }
 
+std::string TTerminalUI::HighlightListing() const {
+    if (!FDescriber || FHighlight.empty())
+        return {};
+    const auto entries = FDescriber(FHighlight);
+    if (entries.empty())
+        return {};
+    const int columns = FReport.Console().ErrorColumns > 0 ? FReport.Console().ErrorColumns : cDefaultColumns;
+    std::string text = fmt::format("Highlighted ({}):", entries.size());
+    std::size_t lineLength = text.size();
+    const std::size_t listed = std::min(entries.size(), cHighlightListed);
+    for (std::size_t i = 0; i < listed; ++i) {
+        const std::string item = " " + entries[i] + (i + 1 < entries.size() ? "," : "");
+        if (lineLength + item.size() >= std::size_t(columns)) {
+            text += "\n ";
+            lineLength = 1;
+        }
+        text += item;
+        lineLength += item.size();
+    }
+    if (listed < entries.size())
+        text += fmt::format(" ... and {} more", entries.size() - listed);
+    return text + "\n";
+}
+
 bool TTerminalUI::ChooseLocation(const std::string& prompt, std::int32_t& x, std::int32_t& y) {
+    if (FBeforePick)
+        FBeforePick();
     ClearProgressLine();
+    FLastPick.reset();
     if (!FOptions.Picks.empty()) {
         // The picks given are the whole script: once used up, the next pick cancels.
         if (FNextPick >= FOptions.Picks.size())
@@ -219,6 +259,7 @@ bool TTerminalUI::ChooseLocation(const std::string& prompt, std::int32_t& x, std
     }
     if (!Interactive())
         return false;
+    FReport.Console().Err << HighlightListing();
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::string line;
         if (!ReadLine(prompt + " [REF-PAD or X,Y in mm; empty cancels]: ", line))
@@ -240,8 +281,14 @@ bool TTerminalUI::ChooseLocation(const std::string& prompt, std::int32_t& x, std
 std::int32_t TTerminalUI::ChooseAmong(const std::string& prompt, const std::vector<std::string>& candidates) {
     if (candidates.empty())
         return -1;
-    if (!Interactive() || !HasUserInterface())
-        return 0;
+    if (FLastPick && FLastPick->Kind == TPickOption::ePad)
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            if (Text_StartsWithNoCase(candidates[i], "Pad " + FLastPick->Text + " "))
+                return std::int32_t(i);
+    if (!Interactive() || !HasUserInterface() || !FOptions.Picks.empty()) {
+        const auto copper = std::find_if(candidates.begin(), candidates.end(), IsCopperDescription);
+        return copper == candidates.end() ? 0 : std::int32_t(copper - candidates.begin());
+    }
     ClearProgressLine();
     auto& err = FReport.Console().Err;
     err << prompt << "\n";
@@ -388,8 +435,11 @@ bool TTerminalUI::AbortKey_Pressed() {
 }
 
 void TTerminalUI::Highlight_Show(const std::vector<std::uintptr_t>& objects) {
-    if (FOptions.Verbose && !FReport.Json())
+    FHighlight = objects;
+    if (FOptions.Verbose && !FReport.Json()) {
         FReport.Console().Out << "highlight: " << objects.size() << " object(s)\n";
+        FReport.Console().Out << HighlightListing();
+    }
 }
 
 void TTerminalUI::View_Redraw() {

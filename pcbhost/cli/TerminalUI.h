@@ -1,8 +1,9 @@
 // The host's user-interface services on a terminal. Message boxes print their caption and text;
 // questions are answered from --answer/--yes/--no, else asked on the terminal, else take their
-// default (Yes/OK); picks on the board come from --pick options in order, else from a prompt;
-// long work shows a progress bar on standard error when that is a terminal; Ctrl-C is the abort
-// key. With --batch there is no user interface: the module then sends its texts to the host's
+// default (Yes/OK); picks on the board come from --pick options in order, else from a prompt
+// that lists the highlighted pads first (a pick that names a pad means that pad, where its
+// footprint and ratsnest lines lie too); long work shows a progress bar on standard error when
+// that is a terminal; Ctrl-C is the abort key. With --batch there is no user interface: the module then sends its texts to the host's
 // non-interactive sink and takes the default answers itself.
 //
 // The question the module asks about a Ctrl-C ("abort?") is asked on the terminal when there is
@@ -35,9 +36,17 @@ public:
     using TPickResolver =
         std::function<bool(const TPickOption& pick, TCoord& x, TCoord& y, std::string& error)>;
 
+    // Names the highlighted board objects for the user ("U1-A1 /B0_IO3"), one entry per pad.
+    using THighlightDescriber =
+        std::function<std::vector<std::string>(const std::vector<std::uintptr_t>& objects)>;
+
     TTerminalUI(const TGlobalOptions& options, TReport& report);
 
     void SetPickResolver(TPickResolver resolver) { FResolver = std::move(resolver); }
+    void SetHighlightDescriber(THighlightDescriber describer) { FDescriber = std::move(describer); }
+    // Called before every pick, so that what the module reported since the last one is shown
+    // before the user is asked again.
+    void SetBeforePick(std::function<void()> hook) { FBeforePick = std::move(hook); }
     // The layer of the last pick that named one (X,Y,LAYER), else eV6_NoLayer.
     TV6_Layer LastPickLayer() const { return FLastPickLayer; }
     // Picks given on the command line and not used yet.
@@ -79,6 +88,8 @@ private:
     std::optional<bool> PromptYesNo(const std::string& caption, const std::string& text, const char* choices,
                                     bool emptyMeans);
     bool Resolve(const TPickOption& pick, std::int32_t& x, std::int32_t& y);
+    // The highlighted objects as the describer names them, wrapped to the terminal's width.
+    std::string HighlightListing() const;
     bool ShowsProgress() const;
     void DrawProgress(bool force);
     void ClearProgressLine();
@@ -88,6 +99,12 @@ private:
     const TGlobalOptions& FOptions;
     TReport& FReport;
     TPickResolver FResolver;
+    THighlightDescriber FDescriber;
+    std::function<void()> FBeforePick;
+    // The last highlight shown, and the last pick that named something on the board: when
+    // several objects lie at a picked point, a pick that named a pad means that pad.
+    std::vector<std::uintptr_t> FHighlight;
+    std::optional<TPickOption> FLastPick;
     std::size_t FNextPick = 0;
     TV6_Layer FLastPickLayer = eV6_NoLayer;
     std::int32_t FWaitDepth = 0, FStatusDepth = 0;

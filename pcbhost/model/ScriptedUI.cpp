@@ -43,16 +43,27 @@ TModalResult TScriptedUI::AskQuestion(const std::string& text, const std::string
 
 bool TScriptedUI::ChooseLocation(const std::string& prompt, std::int32_t& x, std::int32_t& y) {
     FPickPrompts.push_back(prompt);
+    FPickCandidate.clear();
     if (FPicks.empty())
         return false;
-    x = FPicks.front().X;
-    y = FPicks.front().Y;
+    x = FPicks.front().At.X;
+    y = FPicks.front().At.Y;
+    FPickCandidate = FPicks.front().Candidate;
     FPicks.pop_front();
     return true;
 }
 
 std::int32_t TScriptedUI::ChooseAmong(const std::string& prompt, const std::vector<std::string>& candidates) {
     std::int32_t answer = -1;
+    if (!FPickCandidate.empty()) {
+        for (std::size_t i = 0; i < candidates.size() && answer < 0; ++i)
+            if (candidates[i].starts_with(FPickCandidate))
+                answer = std::int32_t(i);
+        if (answer >= 0) {
+            FChoiceRecords.push_back({prompt, candidates, answer});
+            return answer;
+        }
+    }
     if (!FChoices.empty()) {
         answer = FChoices.front();
         FChoices.pop_front();

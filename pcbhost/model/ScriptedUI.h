@@ -55,8 +55,13 @@ public:
     // The answer when neither applies (default: Yes or OK).
     void SetDefaultAnswer(bool affirmative) { FDefaultAffirmative = affirmative; }
     // Points picked on the board, in board units; when the queue is empty a pick cancels.
-    void QueuePick(TCoord x, TCoord y) { FPicks.push_back({x, y}); }
+    void QueuePick(TCoord x, TCoord y) { FPicks.push_back({{x, y}, {}}); }
     void QueuePickMM(double x, double y);
+    // A pick that means one object where several lie: when the host then asks which, the first
+    // candidate whose description starts with `candidate` is chosen (e.g. "Pad U1-3 ").
+    void QueuePickOf(TCoord x, TCoord y, const std::string& candidate) {
+        FPicks.push_back({{x, y}, candidate});
+    }
     // Indices chosen among candidates; when the queue is empty the choice is cancelled (-1).
     void QueueChoice(std::int32_t index) { FChoices.push_back(index); }
     // One abort-key press, seen by the next AbortKey_Pressed; or a press seen after `polls`
@@ -115,7 +120,13 @@ private:
     std::deque<TModalResult> FAnswers;
     std::map<std::string, TModalResult> FCaptionAnswers;
     bool FDefaultAffirmative = true;
-    std::deque<TCoordPoint> FPicks;
+    struct TPick {
+        TCoordPoint At;
+        std::string Candidate;
+    };
+    std::deque<TPick> FPicks;
+    // The object the last pick meant, for the choice that may follow it.
+    std::string FPickCandidate;
     std::deque<std::int32_t> FChoices;
     std::int32_t FAbortPresses = 0;
     std::int32_t FAbortAfterPolls = -1;

@@ -174,6 +174,74 @@ TEST_F(TerminalUITest, ChoosingAmongTakesTheFirstWithoutATerminal) {
     EXPECT_NE(Err.str().find("[1] Track"), std::string::npos);
 }
 
+TEST_F(TerminalUITest, APickMeansTheObjectItNamesWhereSeveralLie) {
+    TPickOption pad, point;
+    std::string error;
+    ASSERT_TRUE(Pick_Parse("U1-2", pad, error));
+    ASSERT_TRUE(Pick_Parse("0.5,0", point, error));
+    Options.Picks = {pad, point};
+    auto ui = Make("", true);
+    ui->SetPickResolver([](const TPickOption&, TCoord& x, TCoord& y, std::string&) {
+        x = y = 0;
+        return true;
+    });
+    std::int32_t x = 0, y = 0;
+    ASSERT_TRUE(ui->ChooseLocation("Pick", x, y));
+    // The pad named, not its footprint nor a pad whose name only starts the same.
+    EXPECT_EQ(
+        ui->ChooseAmong("Which?", {"Component U1", "Pad U1-20 (1, 1) on F.Cu", "Pad U1-2 (0, 2) on F.Cu"}),
+        2);
+    ASSERT_TRUE(ui->ChooseLocation("Pick", x, y));
+    // A point given on the command line means the copper there, not a ratsnest line.
+    EXPECT_EQ(ui->ChooseAmong("Which?",
+                              {"Component U1", "Connection (0, 0)-(1, 1)", "Track (0, 0)-(1, 0) on F.Cu"}),
+              2);
+    EXPECT_EQ(Err.str().find("[1]"), std::string::npos); // nobody was asked
+
+    // A pad typed at the prompt is meant too, in any letter case.
+    Options.Picks.clear();
+    auto typed = Make("u1-2\n", true);
+    typed->SetPickResolver([](const TPickOption&, TCoord& x, TCoord& y, std::string&) {
+        x = y = 0;
+        return true;
+    });
+    ASSERT_TRUE(typed->ChooseLocation("Pick", x, y));
+    EXPECT_EQ(typed->ChooseAmong("Which?", {"Component U1", "Pad U1-2 (0, 2) on F.Cu"}), 1);
+}
+
+TEST_F(TerminalUITest, APromptListsTheHighlightAndShowsWhatCameBefore) {
+    auto ui = Make("\n", true);
+    int hooks = 0;
+    ui->SetBeforePick([&] { ++hooks; });
+    ui->SetHighlightDescriber([](const std::vector<std::uintptr_t>& objects) {
+        std::vector<std::string> r;
+        for (std::uintptr_t id : objects)
+            r.push_back("U1-" + std::to_string(id) + " N" + std::to_string(id));
+        return r;
+    });
+    ui->Highlight_Show({1, 2});
+    std::int32_t x = 0, y = 0;
+    EXPECT_FALSE(ui->ChooseLocation("Choose Sub-Net to move", x, y));
+    EXPECT_EQ(hooks, 1);
+    const std::string err = Err.str();
+    const auto listing = err.find("Highlighted (2): U1-1 N1, U1-2 N2\n");
+    ASSERT_NE(listing, std::string::npos) << err;
+    EXPECT_LT(listing, err.find("Choose Sub-Net to move ["));
+    // Picks given on the command line list nothing (unless --verbose).
+    Err.str("");
+    TPickOption pick;
+    std::string error;
+    ASSERT_TRUE(Pick_Parse("1,1", pick, error));
+    Options.Picks = {pick};
+    auto scripted = Make("", true);
+    scripted->SetHighlightDescriber(
+        [](const std::vector<std::uintptr_t>&) { return std::vector<std::string>{"X"}; });
+    scripted->Highlight_Show({1});
+    ASSERT_TRUE(scripted->ChooseLocation("Pick", x, y));
+    EXPECT_EQ(Err.str().find("Highlighted"), std::string::npos);
+    EXPECT_EQ(Out.str().find("Highlighted"), std::string::npos);
+}
+
 TEST_F(TerminalUITest, ProgressIsDrawnOnlyOnATerminal) {
     auto plain = Make("", false);
     plain->Progress_Begin("Optimising", 10);
