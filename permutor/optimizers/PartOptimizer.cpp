@@ -24,9 +24,13 @@ void ProcessMessages() {
         ui->ProcessMessages();
 }
 
-// The matching pairs of sub-parts of one group.
+// The matching pairs of sub-parts of one group. A pin on a pair net joins a pair group even when
+// its symbol declares no pair swap id; nobody said such pairs may trade places, so the group
+// without an id is left alone.
 std::int32_t GroupCandidates(const TSwapGroup* group) {
     std::int32_t n = 0;
+    if (group->ID.empty())
+        return 0;
     const std::size_t count = group->SubParts.Count();
     for (std::size_t i = 0; i < count; ++i)
         for (std::size_t j = i + 1; j < count; ++j)
@@ -101,7 +105,7 @@ std::int32_t TSwapOptimizer_Parts::OptimizeGroup(TSwapGroup* group) {
         return SwapData->GetTotalCost();
     };
     std::int32_t kept = 0;
-    const std::size_t count = group->SubParts.Count();
+    const std::size_t count = GroupCandidates(group) > 0 ? group->SubParts.Count() : 0;
     for (std::size_t i = 0; i < count; ++i)
         for (std::size_t j = i + 1; j < count; ++j) {
             if (Optimizer_Aborted())

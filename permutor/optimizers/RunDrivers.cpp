@@ -130,7 +130,9 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
 
     // Gates and pairs go first: exchanging whole gates or pairs is the coarse move, and the pin
     // passes then refine the pins of the new arrangement (an exchange after them would undo the
-    // pins' fit). Each pass builds its own data set from the board as the previous one left it.
+    // pins' fit). On the example the passes touch different nets, and the pins end exactly as a
+    // pin-only run leaves them. Each pass builds its own data set from the board as the previous
+    // one left it.
     bool haveBefore = false;
     std::vector<std::string> passLines;
     for (const model::TSwapMode mode : {model::eSwap_Parts, model::eSwap_DifferentialPairs}) {
