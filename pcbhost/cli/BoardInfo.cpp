@@ -97,6 +97,12 @@ char PinName_Polarity(std::string_view name, std::string& stem) {
         stem = std::string(name.substr(0, n - 1)) + "*";
         return upper(name[n - 1]);
     }
+    // USB transceivers: DP and DM.
+    if (n >= 2 && upper(name[n - 2]) == 'D' && (upper(name[n - 1]) == 'P' || upper(name[n - 1]) == 'M') &&
+        (n == 2 || name[n - 3] == '_')) {
+        stem = std::string(name.substr(0, n - 1)) + "*";
+        return upper(name[n - 1]) == 'P' ? 'P' : 'N';
+    }
     // FPGA banks: the last P or N that follows a digit and ends the name or a "_" field.
     for (std::size_t i = n; i-- > 1;) {
         const char c = upper(name[i]);

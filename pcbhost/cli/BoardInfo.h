@@ -52,7 +52,8 @@ struct TReversedPair {
 };
 
 // A pin's own polarity from its symbol pin name: 'P' or 'N', 0 when the name says none. Names
-// end in _P/_N or +/-, or carry P/N right after a digit before a "_" or the end (IO_L1P_T0_34).
+// end in _P/_N, +/- or (USB) DP/DM as the whole name or after a "_", or carry P/N right after a
+// digit before a "_" or the end (IO_L1P_T0_34).
 // `stem` is the name with the polarity marked out, equal for the two pins of one pin pair.
 char PinName_Polarity(std::string_view pinName, std::string& stem);
 // The board's differential pairs whose nets are crossed at a component, by pair and component.

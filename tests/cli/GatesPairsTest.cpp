@@ -116,10 +116,13 @@ TEST(GatesAndPairs, PinNamesTellTheirPolarity) {
     EXPECT_EQ(PinName_Polarity("D+", a), 'P');
     EXPECT_EQ(PinName_Polarity("D-", b), 'N');
     EXPECT_EQ(a, b);
+    EXPECT_EQ(PinName_Polarity("USB_DP", a), 'P');
+    EXPECT_EQ(PinName_Polarity("USB_DM", b), 'N');
+    EXPECT_EQ(a, b);
     EXPECT_EQ(PinName_Polarity("CLK2n", b), 'N');
     EXPECT_EQ(PinName_Polarity("IO_L1N_T0_35", b), 'N');
     EXPECT_NE(PinName_Polarity("IO_L1P_T0_34", a) ? a : "", b); // another bank is another pair
-    for (const char* none : {"GND", "EN", "IOL_2A", "P", "_N", "VPP", "IOB_56", "A0"})
+    for (const char* none : {"GND", "EN", "IOL_2A", "P", "_N", "VPP", "IOB_56", "A0", "VDDM", "GDP"})
         EXPECT_EQ(PinName_Polarity(none, a), 0) << none;
 }
 
