@@ -1,7 +1,13 @@
 #include "pcbhost/cli/BoardInfo.h"
 
+#include "pcbhost/model/Schematic.h"
+
+#include "permutor/host/Text.h"
+
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <ostream>
 
@@ -79,6 +85,85 @@ TProjectFigures ProjectFigures_Of(const kicad::TKicadProject& project) {
     return f;
 }
 
+char PinName_Polarity(std::string_view name, std::string& stem) {
+    auto upper = [](char c) { return char(std::toupper(static_cast<unsigned char>(c))); };
+    auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    const std::size_t n = name.size();
+    if (n >= 2 && (name[n - 1] == '+' || name[n - 1] == '-')) {
+        stem = std::string(name.substr(0, n - 1)) + "*";
+        return name[n - 1] == '+' ? 'P' : 'N';
+    }
+    if (n >= 3 && name[n - 2] == '_' && (upper(name[n - 1]) == 'P' || upper(name[n - 1]) == 'N')) {
+        stem = std::string(name.substr(0, n - 1)) + "*";
+        return upper(name[n - 1]);
+    }
+    // USB transceivers: DP and DM.
+    if (n >= 2 && upper(name[n - 2]) == 'D' && (upper(name[n - 1]) == 'P' || upper(name[n - 1]) == 'M') &&
+        (n == 2 || name[n - 3] == '_')) {
+        stem = std::string(name.substr(0, n - 1)) + "*";
+        return upper(name[n - 1]) == 'P' ? 'P' : 'N';
+    }
+    // FPGA banks: the last P or N that follows a digit and ends the name or a "_" field.
+    for (std::size_t i = n; i-- > 1;) {
+        const char c = upper(name[i]);
+        if ((c == 'P' || c == 'N') && isDigit(name[i - 1]) && (i + 1 == n || name[i + 1] == '_')) {
+            stem = std::string(name);
+            stem[i] = '*';
+            return c;
+        }
+    }
+    return 0;
+}
+
+std::vector<TReversedPair> ReversedPairs_Of(TBoard& board, const kicad::TKicadProject& project) {
+    std::vector<TReversedPair> found;
+    if (!project.Schematics())
+        return found;
+    // The pin's name and polarity, when its pad is on `net` and its symbol names it.
+    struct TPinOnNet {
+        TPad* Pad;
+        std::string Name, Stem;
+        char Polarity;
+    };
+    auto pinsOn = [&project](TPcbNet* net, TPcbComponent* component) {
+        std::vector<TPinOnNet> pins;
+        for (TPad* pad : component->Pads()) {
+            if (pad->OwnerNet() != net)
+                continue;
+            TSchSymbol* symbol = project.FindSymbol(component->NameText());
+            TSchPin* pin = symbol ? symbol->FindPin(pad->Name()) : nullptr;
+            if (!pin)
+                continue;
+            TPinOnNet p{pad, pin->PinName(), {}, 0};
+            p.Polarity = PinName_Polarity(p.Name, p.Stem);
+            pins.push_back(std::move(p));
+        }
+        return pins;
+    };
+    for (TPcbDifferentialPair* pair : board.PairList()) {
+        TPcbNet* positive = pair->Positive();
+        TPcbNet* negative = pair->Negative();
+        if (!positive || !negative)
+            continue;
+        std::vector<TPcbComponent*> components;
+        for (TPrimitive* member : positive->Members())
+            if (TPcbComponent* c = member->OwnerComponent();
+                member->Kind() == ePadObject && c &&
+                std::find(components.begin(), components.end(), c) == components.end())
+                components.push_back(c);
+        for (TPcbComponent* component : components) {
+            const auto onPositive = pinsOn(positive, component);
+            const auto onNegative = pinsOn(negative, component);
+            for (const auto& p : onPositive)
+                for (const auto& q : onNegative)
+                    if (p.Polarity == 'N' && q.Polarity == 'P' && Text_EqualNoCase(p.Stem, q.Stem))
+                        found.push_back({pair->Name(), component->NameText(), positive->Name(),
+                                         negative->Name(), p.Pad->Name(), p.Name, q.Pad->Name(), q.Name});
+        }
+    }
+    return found;
+}
+
 nlohmann::json Figures_Json(const TDocumentFigures& figures) {
     nlohmann::json j;
     if (const auto& b = figures.Board)
@@ -101,6 +186,19 @@ nlohmann::json Figures_Json(const TDocumentFigures& figures) {
                         {"sheets", p->Sheets},
                         {"components", p->Components},
                         {"components_with_swap_data", p->WithSwapData}};
+    if (const auto& reversed = figures.ReversedPairs) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& r : *reversed)
+            list.push_back({{"pair", r.Pair},
+                            {"component", r.Component},
+                            {"positive_net", r.PositiveNet},
+                            {"negative_net", r.NegativeNet},
+                            {"pad_of_positive_net", r.PadOfPositiveNet},
+                            {"pin_name_of_positive_net", r.PinNameOfPositiveNet},
+                            {"pad_of_negative_net", r.PadOfNegativeNet},
+                            {"pin_name_of_negative_net", r.PinNameOfNegativeNet}});
+        j["reversed_pairs"] = std::move(list);
+    }
     j["elapsed_ms"] = figures.ElapsedMS;
     return j;
 }
@@ -122,6 +220,13 @@ void Figures_Print(std::ostream& os, const TDocumentFigures& figures) {
         row("ratsnest length",
             fmt::format("{:.3f} mm ({:.3f} in)", b->RatsnestLengthMM(), b->RatsnestLengthInch()));
         row("cross-overs", std::to_string(b->CrossOvers));
+        if (const auto& reversed = figures.ReversedPairs) {
+            row("reversed pairs", reversed->empty() ? "none" : std::to_string(reversed->size()));
+            for (const auto& r : *reversed)
+                os << fmt::format("    {} at {}: {} on pad {} ({}), {} on pad {} ({})\n", r.Pair, r.Component,
+                                  r.PositiveNet, r.PadOfPositiveNet, r.PinNameOfPositiveNet, r.NegativeNet,
+                                  r.PadOfNegativeNet, r.PinNameOfNegativeNet);
+        }
     }
     if (const auto& p = figures.Project) {
         os << "Project " << p->Path << "\n";

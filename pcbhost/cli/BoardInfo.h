@@ -14,6 +14,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pcbhost::cli {
@@ -40,9 +41,30 @@ struct TProjectFigures {
     std::int64_t WithSwapData = 0;
 };
 
+// A differential pair whose P and N nets sit crossed on the two pins of one pin pair of a
+// component: the pin named as the positive one carries the negative net and the other way round.
+struct TReversedPair {
+    std::string Pair;      // the board pair's name, the nets' common stem
+    std::string Component; // reference
+    std::string PositiveNet, NegativeNet;
+    std::string PadOfPositiveNet, PinNameOfPositiveNet; // pad number and symbol pin name
+    std::string PadOfNegativeNet, PinNameOfNegativeNet;
+};
+
+// A pin's own polarity from its symbol pin name: 'P' or 'N', 0 when the name says none. Names
+// end in _P/_N, +/- or (USB) DP/DM as the whole name or after a "_", or carry P/N right after a
+// digit before a "_" or the end (IO_L1P_T0_34).
+// `stem` is the name with the polarity marked out, equal for the two pins of one pin pair.
+char PinName_Polarity(std::string_view pinName, std::string& stem);
+// The board's differential pairs whose nets are crossed at a component, by pair and component.
+// Pin names come from the project's schematic; without one nothing is found.
+std::vector<TReversedPair> ReversedPairs_Of(TBoard& board, const kicad::TKicadProject& project);
+
 struct TDocumentFigures {
     std::optional<TBoardFigures> Board;
     std::optional<TProjectFigures> Project;
+    // Checked when there are both a board and a schematic to name the pins.
+    std::optional<std::vector<TReversedPair>> ReversedPairs;
     double ElapsedMS = 0;
 };
 

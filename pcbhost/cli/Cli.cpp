@@ -101,6 +101,12 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
                      "a little better) (IterativeStart=Improve|Anneal)")
         ->check(CLI::IsMember({"improve", "anneal"}, CLI::ignore_case))
         ->type_name("improve|anneal");
+    optimize->add_flag("--gates", a.Gates,
+                       "First exchange whole gates of multi-part components where that shortens and "
+                       "untangles the connections (Gates=True)");
+    optimize->add_flag("--pairs", a.Pairs,
+                       "First exchange whole differential pairs where that shortens and untangles the "
+                       "connections (Pairs=True)");
 
     auto* swap = app.add_subcommand("swap", "Swap by hand: pins, parts (gates) or differential pairs");
     swap->add_option("kind", a.SwapKind, "pins | parts | pairs")

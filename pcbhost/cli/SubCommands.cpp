@@ -142,6 +142,10 @@ std::string OptimizeParameters(const TSubCommandArgs& args) {
         entries.push_back("IterativeStart=Improve");
     else if (Text_EqualNoCase(args.IterativeStart, "anneal"))
         entries.push_back("IterativeStart=Anneal");
+    if (args.Gates)
+        entries.push_back("Gates=True");
+    if (args.Pairs)
+        entries.push_back("Pairs=True");
     std::string text;
     for (const auto& entry : entries)
         text += (text.empty() ? "" : "|") + entry;
@@ -237,6 +241,8 @@ int Run_Info(const TGlobalOptions& options, TReport& report, const TSubCommandAr
         figures.Board = BoardFigures_Of(*board);
     if (project.Schematics())
         figures.Project = ProjectFigures_Of(project);
+    if (TBoard* board = project.Board(); board && project.Schematics())
+        figures.ReversedPairs = ReversedPairs_Of(*board, project);
     figures.ElapsedMS =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     report.Data().update(Figures_Json(figures));

@@ -23,12 +23,13 @@ struct TSubCommandArgs {
     std::optional<bool> AllowPinChanges, AllowNetLabelChanges;
     bool NoIterative = false;   // optimize --no-iterative
     std::string IterativeStart; // optimize --iterative-start: improve, anneal or empty
-    bool Gates = false;         // query --gates
-    bool Pairs = false;         // query --pairs
+    bool Gates = false;         // optimize --gates, query --gates
+    bool Pairs = false;         // optimize --pairs, query --pairs
 };
 
 // The parameter text of "RunAutoPermutor" for the optimize options: "Iterative=False",
-// "IterativeStart=Improve" or "IterativeStart=Anneal", joined by "|"; empty without options.
+// "IterativeStart=Improve" or "IterativeStart=Anneal", "Gates=True", "Pairs=True", joined by "|";
+// empty without options.
 std::string OptimizeParameters(const TSubCommandArgs& args);
 
 // optimize, swap, run: one module command in the view of the document.

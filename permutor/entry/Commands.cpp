@@ -117,6 +117,10 @@ optimizers::TAutoRunOptions AutoRun_Options(const std::string& parameters) {
     std::string value;
     if (Parameters_GetValueByName(parameters, "Iterative", value))
         options.Iterative = !Text_EqualNoCase(value, "False");
+    if (Parameters_GetValueByName(parameters, "Gates", value))
+        options.Gates = Text_EqualNoCase(value, "True");
+    if (Parameters_GetValueByName(parameters, "Pairs", value))
+        options.Pairs = Text_EqualNoCase(value, "True");
     if (Parameters_GetValueByName(parameters, "IterativeStart", value)) {
         if (Text_EqualNoCase(value, "Improve"))
             options.IterativeSettings.ImproveOnlyFromStart = true;

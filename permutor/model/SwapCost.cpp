@@ -46,7 +46,7 @@ void TSwapGroup::BuildTargetNetList() {
 void TSwapNet::BuildTargetHotSpots(TSwapGroup* G) {
     FTargetHotSpots.Clear();
     for (TSwapSubNet* subNet : FSubNets_All)
-        if (subNet->PinSwapGroup() != G)
+        if (subNet->TargetGroup() != G)
             for (THotSpot* spot : subNet->HotspotList)
                 FTargetHotSpots.Add(spot);
 }

@@ -280,12 +280,20 @@ bool TSwapDataSet::Build(const std::string& UniqueId, bool InteractiveMode) {
     if (result) {
         status("Finding Closest Sub-Net Neighbors...");
         if (!InteractiveMode) {
+            // The automatic gate and pair passes weigh exchanges with the same cost as the pin
+            // passes, so their groups take target nets as pin groups do.
+            if (FSwapMode == eSwap_Parts || FSwapMode == eSwap_DifferentialPairs)
+                for (TSwapGroup* group : PartSwapGroups)
+                    group->BuildTargetNetList();
             for (const auto& entry : Nets)
                 entry.Object->BuildTargetHotSpots(nullptr);
-            // Each pin group finds its sub-nets' targets among the copper of its nets that does not
+            // Each group finds its sub-nets' targets among the copper of its nets that does not
             // move with the group.
             for (TSwapGroup* group : PinSwapGroups)
                 group->FindBestTargetsForSubNets();
+            if (FSwapMode == eSwap_Parts || FSwapMode == eSwap_DifferentialPairs)
+                for (TSwapGroup* group : PartSwapGroups)
+                    group->FindBestTargetsForSubNets();
             for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
                 if (subNet->NetIndex_Current >= 0)
                     subNet->BuildNeighourList();

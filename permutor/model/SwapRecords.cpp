@@ -47,8 +47,14 @@ TSwapSubPart* TSwapSubNet::SubPart() const {
     return SwapPin ? SwapPin->SubPart : nullptr;
 }
 
+TSwapGroup* TSwapSubNet::TargetGroup() const {
+    if (!SwapPin)
+        return nullptr;
+    return SwapPin->PinSwapGroup ? SwapPin->PinSwapGroup : SwapPin->PartSwapGroup;
+}
+
 TSwapNet* TSwapSubNet::Net_Current() const {
-    TSwapGroup* group = PinSwapGroup();
+    TSwapGroup* group = TargetGroup();
     if (NetIndex_Current < 0 || !group || std::size_t(NetIndex_Current) >= group->FTargetNets.Count())
         return nullptr;
     return group->FTargetNets[std::size_t(NetIndex_Current)];

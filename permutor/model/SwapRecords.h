@@ -174,7 +174,7 @@ public:
 
     // Cuts the net into sub-nets, one per copper island that holds a pad.
     void BuildSubNetList();
-    // The hot spots of the net's sub-nets whose pin swap group is not `G`; with no group, those of
+    // The hot spots of the net's sub-nets whose target group is not `G`; with no group, those of
     // the sub-nets that have one.
     void BuildTargetHotSpots(TSwapGroup* G);
 
@@ -204,7 +204,10 @@ public:
     TSwapGroup* PinSwapGroup() const;
     TSwapGroup* PartSwapGroup() const;
     TSwapSubPart* SubPart() const;
-    // The pin group's target net at NetIndex_Current; none without (part groups have no targets).
+    // The group whose target nets NetIndex_Current indexes: the pin group, else the part or pair
+    // group (whose target nets are built only for the automatic gate and pair passes).
+    TSwapGroup* TargetGroup() const;
+    // The target group's net at NetIndex_Current; none without one.
     TSwapNet* Net_Current() const;
     // The board net of the first primitive.
     IPtr<host::IPCB_Net> Net_PCB_Current();

@@ -85,7 +85,8 @@ std::string FormatThousands3(double value) {
     return (negative ? "-" : "") + grouped + digits.substr(point);
 }
 
-std::string Report_Text(const TRunStatistics& s, host::TUnit unit, std::int32_t elapsedSeconds) {
+std::string Report_Text(const TRunStatistics& s, host::TUnit unit, std::int32_t elapsedSeconds,
+                        const std::vector<std::string>& passLines) {
     auto word = [](double before, double after) {
         if (before > after)
             return "Reduced";
@@ -102,6 +103,8 @@ std::string Report_Text(const TRunStatistics& s, host::TUnit unit, std::int32_t 
                     length(s.LengthBefore - s.LengthAfter), imperial ? "inches" : "mm",
                     word(s.CrossingsBefore, s.CrossingsAfter), s.CrossingsBefore, s.CrossingsAfter,
                     s.CrossingsBefore - s.CrossingsAfter);
+    for (const auto& line : passLines)
+        text += "\r\r" + line;
     if (elapsedSeconds >= 0)
         text += "\r\rElapsed Time: " + Elapsed_Text(elapsedSeconds);
     return text;
@@ -125,6 +128,29 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
         return false;
     }
 
+    // Gates and pairs go first: exchanging whole gates or pairs is the coarse move, and the pin
+    // passes then refine the pins of the new arrangement (an exchange after them would undo the
+    // pins' fit). On the example the passes touch different nets, and the pins end exactly as a
+    // pin-only run leaves them. Each pass builds its own data set from the board as the previous
+    // one left it.
+    bool haveBefore = false;
+    std::vector<std::string> passLines;
+    for (const model::TSwapMode mode : {model::eSwap_Parts, model::eSwap_DifferentialPairs}) {
+        const bool gates = mode == model::eSwap_Parts;
+        if (!(gates ? options.Gates : options.Pairs))
+            continue;
+        TPartPassResult& pass = gates ? out.Gates : out.Pairs;
+        const bool passed =
+            PartPass_Run(documentPath, mode, pass, haveBefore ? nullptr : &out.Statistics.LengthBefore,
+                         haveBefore ? nullptr : &out.Statistics.CrossingsBefore);
+        haveBefore = haveBefore || pass.Built;
+        // A failed build has said why; a dropped result ends the run as it would the pin passes.
+        if (!passed)
+            return false;
+        passLines.push_back(PartPass_ReportLine(mode, pass));
+        out.ElapsedSeconds += pass.ElapsedSeconds;
+    }
+
     TDataSetHolder holder;
     holder.Data = std::make_unique<TSwapDataSet>(documentPath, model::eSwap_Pins);
     TSwapDataSet& data = *holder.Data;
@@ -136,7 +162,8 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
         out.Built = true;
         out.Swappable = std::int32_t(data.MasterSubNetList_Swappable.Count());
         out.CostStart = data.GetTotalCost();
-        data.GetConnectionStatsFromBoard(out.Statistics.LengthBefore, out.Statistics.CrossingsBefore);
+        if (!haveBefore)
+            data.GetConnectionStatsFromBoard(out.Statistics.LengthBefore, out.Statistics.CrossingsBefore);
         data.NetConnects_RememberAndHide();
 
         greedy = TSwapOptimizer_Greedy::Create(data);
@@ -184,12 +211,12 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
         out.Exported = out.Built;
         if (out.Built) {
             data.GetConnectionStatsFromBoard(out.Statistics.LengthAfter, out.Statistics.CrossingsAfter);
-            std::int32_t elapsed = 0;
+            std::int32_t elapsed = out.ElapsedSeconds;
             for (auto* optimizer : {greedy.get(), iterative.get()})
                 if (optimizer)
                     elapsed += optimizer->ElapsedSeconds;
             out.ElapsedSeconds = elapsed;
-            MessageBox_Information(Report_Text(out.Statistics, DisplayUnitOf(data), elapsed),
+            MessageBox_Information(Report_Text(out.Statistics, DisplayUnitOf(data), elapsed, passLines),
                                    "Results From Net/Pin Optimization");
         }
     } else {

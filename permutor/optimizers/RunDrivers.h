@@ -4,9 +4,11 @@
 
 #include "permutor/model/SwapMode.h"
 #include "permutor/optimizers/IterativeOptimizer.h"
+#include "permutor/optimizers/PartOptimizer.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace permutor::optimizers {
 
@@ -30,6 +32,9 @@ struct TAutoRunOptions {
     // False skips the iterative optimiser as answering No to its question does.
     bool Iterative = true;
     TIterativeSettings IterativeSettings;
+    // The automatic gate and pair passes, before the pin passes.
+    bool Gates = false;
+    bool Pairs = false;
 };
 
 // What an automatic run did, for callers that measure it.
@@ -48,6 +53,8 @@ struct TAutoRunResult {
     std::int32_t ElapsedSeconds = 0;
     std::int32_t Iterations = 0;  // steps of both optimisers
     std::int32_t NoPairMoves = 0; // iterative moves that found no pair
+    TPartPassResult Gates;        // the gate pass, when requested
+    TPartPassResult Pairs;        // the pair pass, when requested
 };
 
 // Automatic pin/net optimisation of the board; true when it completed without an abort that was
@@ -71,7 +78,9 @@ std::string ProjectCheck_Message(std::int32_t status);
 
 // A number with thousands separators and three decimals ("1,234.500").
 std::string FormatThousands3(double value);
-// The run's report; with `elapsedSeconds` >= 0 it ends with the elapsed time.
-std::string Report_Text(const TRunStatistics& statistics, host::TUnit unit, std::int32_t elapsedSeconds = -1);
+// The run's report; `passLines` follow the figures, and with `elapsedSeconds` >= 0 it ends with the
+// elapsed time.
+std::string Report_Text(const TRunStatistics& statistics, host::TUnit unit, std::int32_t elapsedSeconds = -1,
+                        const std::vector<std::string>& passLines = {});
 
 } // namespace permutor::optimizers

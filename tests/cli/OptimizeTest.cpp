@@ -238,11 +238,13 @@ TEST(Optimize, OptionsBecomeTheRunsParameters) {
     a.NoIterative = true;
     a.IterativeStart = "improve";
     EXPECT_EQ(OptimizeParameters(a), "Iterative=False|IterativeStart=Improve");
+    a.Gates = a.Pairs = true;
+    EXPECT_EQ(OptimizeParameters(a), "Iterative=False|IterativeStart=Improve|Gates=True|Pairs=True");
 
     EXPECT_EQ(Permutor({"optimize", "--iterative-start", "sideways", "x.kicad_pro"}).Code, 2);
     const TRun help = Permutor({"optimize", "--help"});
     EXPECT_EQ(help.Code, 0);
-    for (const char* word : {"--no-iterative", "--iterative-start", "improve|anneal"})
+    for (const char* word : {"--no-iterative", "--iterative-start", "improve|anneal", "--gates", "--pairs"})
         EXPECT_NE(help.Out.find(word), std::string::npos) << word;
 }
 

@@ -294,6 +294,14 @@ TEST_F(CommandsTest, AutomaticRunParametersChooseTheIterativeSchedule) {
     EXPECT_TRUE(AutoRun_Options("IterativeStart=Improve").IterativeSettings.ImproveOnlyFromStart);
     // An unknown start keeps the default.
     EXPECT_TRUE(AutoRun_Options("IterativeStart=sideways").IterativeSettings.ImproveOnlyFromStart);
+    // The gate and pair passes run only when asked for.
+    EXPECT_FALSE(plain.Gates);
+    EXPECT_FALSE(plain.Pairs);
+    const auto both = AutoRun_Options("Gates=True|Iterative=False|Pairs=true");
+    EXPECT_TRUE(both.Gates);
+    EXPECT_TRUE(both.Pairs);
+    EXPECT_FALSE(both.Iterative);
+    EXPECT_FALSE(AutoRun_Options("Gates=False|Pairs=no").Gates);
 }
 
 } // namespace

@@ -57,16 +57,23 @@ TEST_F(SubPartTest, GatesAreSubPartsKeyedByTheirPartPinIds) {
         EXPECT_EQ(gate->GetState_Description(),
                   "SwapPart Component:U2 SwapGroupID:NAND SubPartId:" + std::to_string(i + 1) + " SubNets:3");
     }
-    // The common pin joins no gate; part groups carry no target nets.
+    // The common pin joins no gate. For the automatic gate pass the part group carries its
+    // sub-nets' starting nets as targets; nothing else on the board is on these nets, so nothing
+    // costs yet.
     TSwapSubNet* supply = SubNetOf(PadOf("U2", "14"));
     ASSERT_NE(supply->SwapPin, nullptr);
     EXPECT_EQ(supply->SubPart(), nullptr);
     EXPECT_EQ(supply->PartSwapGroup(), group);
     EXPECT_EQ(supply->PinSwapGroup(), nullptr);
-    EXPECT_EQ(supply->NetIndex_Current, -1);
-    EXPECT_EQ(supply->Net_Current(), nullptr);
-    EXPECT_TRUE(group->TargetNets().Empty());
+    EXPECT_EQ(supply->TargetGroup(), group);
+    ASSERT_NE(supply->Net_Current(), nullptr);
+    EXPECT_EQ(supply->Net_Current()->NetName(), "VCC");
+    EXPECT_EQ(group->TargetNets().Count(), 7u);
     EXPECT_EQ(Set->GetTotalCost(), 0.0);
+    // An interactive build, as the part swapper makes, gives part groups no target nets.
+    ASSERT_TRUE(Build(eSwap_Parts, true));
+    EXPECT_TRUE(Set->PartSwapGroups[0]->TargetNets().Empty());
+    EXPECT_EQ(SubNetOf(PadOf("U2", "14"))->Net_Current(), nullptr);
 }
 
 TEST_F(SubPartTest, PairsAreSubPartsOfExactlyTwoSubNetsKeyedByPolarity) {
