@@ -3,8 +3,9 @@
 // default (Yes/OK); picks on the board come from --pick options in order, else from a prompt
 // that lists the highlighted pads first (a pick that names a pad means that pad, where its
 // footprint and ratsnest lines lie too); long work shows a progress bar on standard error when
-// that is a terminal; Ctrl-C is the abort key. With --batch there is no user interface: the module then sends its texts to the host's
-// non-interactive sink and takes the default answers itself.
+// that is a terminal; Ctrl-C is the abort key. With --batch there is no user interface: the
+// module then sends its texts to the host's non-interactive sink and takes the default answers
+// itself.
 //
 // The question the module asks about a Ctrl-C ("abort?") is asked on the terminal when there is
 // one, its default being No as the module's box has it; without a terminal the key press itself

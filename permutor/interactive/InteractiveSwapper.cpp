@@ -58,16 +58,28 @@ void TSwapOptimizer_Interactive::Report(const std::string& text, const std::stri
                           cSwapReportImageIndex);
 }
 
-void TSwapOptimizer_Interactive::SwapSubNetsAndReport(TSwapSubNet* A, TSwapSubNet* B) {
+void TSwapOptimizer_Interactive::ModifyBoard(const std::function<void()>& change) {
     auto server = PCBServer_Get();
     if (server)
         server->PreProcess();
+    try {
+        change();
+    } catch (...) {
+        if (server)
+            server->PostProcess();
+        throw;
+    }
+    if (server)
+        server->PostProcess();
+}
+
+void TSwapOptimizer_Interactive::SwapSubNetsAndReport(TSwapSubNet* A, TSwapSubNet* B) {
     // The names are taken before the swap: the report tells where each pin came from.
     const IPtr<IPCB_Net> NetA = A->Net_PCB_Current();
     const IPtr<IPCB_Net> NetB = B->Net_PCB_Current();
     const std::string text = "Interactive Pin-Swap:" + PinName(A) + "(" + NetName(NetA) + ")" + " With " +
                              PinName(B) + "(" + NetName(NetB) + ")";
-    try {
+    ModifyBoard([&] {
         A->RemoveFromPCBNet(NetA.get());
         B->RemoveFromPCBNet(NetB.get());
         A->AddToPCBNet(NetB.get());
@@ -77,14 +89,7 @@ void TSwapOptimizer_Interactive::SwapSubNetsAndReport(TSwapSubNet* A, TSwapSubNe
             NetA->RebuildConnections();
         if (NetB)
             NetB->RebuildConnections();
-    } catch (...) {
-        // The change is closed even when a host call fails, so the host's undo stays whole.
-        if (server)
-            server->PostProcess();
-        throw;
-    }
-    if (server)
-        server->PostProcess();
+    });
     Report(text, cPinSwapSource);
 }
 

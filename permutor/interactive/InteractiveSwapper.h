@@ -6,6 +6,7 @@
 #include "permutor/model/SwapLists.h"
 #include "permutor/optimizers/SwapOptimizer.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,9 @@ protected:
     void Highlight_End();
     // One line in the messages panel, "[Information]" with the given source.
     void Report(const std::string& text, const std::string& source);
+    // Runs `change` inside the host's pre-process/post-process bracket: one undoable change,
+    // closed even when a host call fails so that the host's undo stays whole.
+    void ModifyBoard(const std::function<void()>& change);
 };
 
 class TSwapOptimizer_InteractivePins : public TSwapOptimizer_Interactive {

@@ -60,10 +60,7 @@ bool TSwapOptimizer_InteractiveParts::SubPartsMatch(TSwapSubPart* A, TSwapSubPar
 }
 
 void TSwapOptimizer_InteractiveParts::SwapSubParts(TSwapSubPart* A, TSwapSubPart* B) {
-    auto server = PCBServer_Get();
-    if (server)
-        server->PreProcess();
-    try {
+    ModifyBoard([&] {
         // The lists are sorted by pin key, so the i-th sub-nets are the same pin of each part.
         for (std::size_t i = 0; i < A->SubNets.Count(); ++i) {
             TSwapSubNet* a = A->SubNets.Object(i);
@@ -79,14 +76,7 @@ void TSwapOptimizer_InteractiveParts::SwapSubParts(TSwapSubPart* A, TSwapSubPart
             if (NetB)
                 NetB->RebuildConnections();
         }
-    } catch (...) {
-        // The change is closed even when a host call fails, so the host's undo stays whole.
-        if (server)
-            server->PostProcess();
-        throw;
-    }
-    if (server)
-        server->PostProcess();
+    });
     std::string text;
     if (SwapData->SwapMode() == model::eSwap_DifferentialPairs)
         text = "Differential-Pair Swap: " + A->Id + " With " + B->Id;

@@ -1,5 +1,7 @@
 #include "permutor/optimizers/PartOptimizer.h"
 
+#include "permutor/optimizers/DataSetHolder.h"
+
 #include "permutor/host/Services.h"
 
 #include <fmt/format.h>
@@ -38,15 +40,6 @@ std::int32_t GroupCandidates(const TSwapGroup* group) {
                 ++n;
     return n;
 }
-
-// The data set's log is closed before the set goes, also when an exception passes.
-struct TPassDataSet {
-    std::unique_ptr<TSwapDataSet> Data;
-    ~TPassDataSet() {
-        if (Data)
-            Data->CloseLog();
-    }
-};
 
 } // namespace
 
@@ -151,7 +144,7 @@ bool PartPass_Run(const std::string& documentPath, TSwapMode mode, TPartPassResu
                   double* lengthBefore, std::int32_t* crossingsBefore) {
     result = {};
     result.Requested = true;
-    TPassDataSet holder;
+    TDataSetHolder holder;
     holder.Data = std::make_unique<TSwapDataSet>(documentPath, mode);
     TSwapDataSet& data = *holder.Data;
     data.OpenLog();

@@ -1,5 +1,7 @@
 #include "permutor/optimizers/RunDrivers.h"
 
+#include "permutor/optimizers/DataSetHolder.h"
+
 #include "permutor/host/Services.h"
 #include "permutor/optimizers/GreedyOptimizer.h"
 
@@ -59,15 +61,6 @@ void AskToKeepPartialResult() {
 host::TUnit DisplayUnitOf(TSwapDataSet& data) {
     return data.PCBBoard() ? data.PCBBoard()->DisplayUnit() : host::eMetric;
 }
-
-// The data set's log is closed before the set goes, also when an exception passes.
-struct TDataSetHolder {
-    std::unique_ptr<TSwapDataSet> Data;
-    ~TDataSetHolder() {
-        if (Data)
-            Data->CloseLog();
-    }
-};
 
 } // namespace
 

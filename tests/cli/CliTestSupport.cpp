@@ -1,5 +1,8 @@
 #include "CliTestSupport.h"
 
+#include "pcbhost/model/Host.h"
+#include "pcbhost/project/KicadProject.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -110,6 +113,16 @@ std::size_t CountOf(const std::string& text, const std::string& token) {
     for (auto p = text.find(token); p != std::string::npos; p = text.find(token, p + token.size()))
         ++n;
     return n;
+}
+
+TNets PadNets(const fs::path& document) {
+    pcbhost::THost host;
+    auto project = pcbhost::kicad::TKicadProject::Open(host, document.string());
+    TNets nets;
+    for (pcbhost::TPcbComponent* c : project->Board()->ComponentList())
+        for (pcbhost::TPad* pad : c->Pads())
+            nets[c->NameText() + "-" + pad->Name()] = pad->OwnerNet() ? pad->OwnerNet()->Name() : "";
+    return nets;
 }
 
 } // namespace clitest

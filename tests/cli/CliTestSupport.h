@@ -57,4 +57,11 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder);
 // Occurrences of `token` in `text`.
 std::size_t CountOf(const std::string& text, const std::string& token);
 
+// The embedded example project.
+inline const fs::path cExample = fs::path(PERMUTOR_SOURCE_DIR) / "examples" / "demo";
+
+// "REF-PAD" -> net name, for every pad of the board a document opens with.
+using TNets = std::map<std::string, std::string>;
+TNets PadNets(const fs::path& document);
+
 } // namespace clitest

@@ -18,8 +18,6 @@ using nlohmann::json;
 
 namespace {
 
-const fs::path cExample = fs::path(PERMUTOR_SOURCE_DIR) / "examples" / "demo";
-
 json Info(const fs::path& document) {
     const TRun r = Permutor({"--json", "info", document.string()});
     EXPECT_EQ(r.Code, 0) << r.Err;

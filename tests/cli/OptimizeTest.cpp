@@ -25,25 +25,11 @@ using nlohmann::json;
 
 namespace {
 
-const fs::path cExample = fs::path(PERMUTOR_SOURCE_DIR) / "examples" / "demo";
-
 // `permutor info --json` of a document: its board figures.
 json BoardInfo(const fs::path& document) {
     const TRun r = Permutor({"--json", "info", document.string()});
     EXPECT_EQ(r.Code, 0) << r.Err;
     return ParseJson(r)["board"];
-}
-
-// "REF-PAD" -> net name, for every pad of the board a document opens with.
-using TNets = std::map<std::string, std::string>;
-TNets PadNets(const fs::path& document) {
-    pcbhost::THost host;
-    auto project = pcbhost::kicad::TKicadProject::Open(host, document.string());
-    TNets nets;
-    for (pcbhost::TPcbComponent* c : project->Board()->ComponentList())
-        for (pcbhost::TPad* pad : c->Pads())
-            nets[c->NameText() + "-" + pad->Name()] = pad->OwnerNet() ? pad->OwnerNet()->Name() : "";
-    return nets;
 }
 
 struct TCsvRow {

@@ -20,8 +20,6 @@ using namespace pcbhost::cli;
 
 namespace {
 
-const fs::path cExample = fs::path(PERMUTOR_SOURCE_DIR) / "examples" / "demo";
-
 TEST(BoardPictures, ShowEveryPadAndEveryRatsnestLine) {
     THost host;
     auto project = kicad::TKicadProject::Open(host, (cExample / "demo.kicad_pro").string());

@@ -13,8 +13,6 @@ using nlohmann::json;
 
 namespace {
 
-const fs::path cExample = fs::path(PERMUTOR_SOURCE_DIR) / "examples" / "demo";
-
 std::vector<std::string> PadsOf(const json& list) {
     std::vector<std::string> pads;
     for (const auto& entry : list)

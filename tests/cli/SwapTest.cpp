@@ -17,20 +17,6 @@ using nlohmann::json;
 
 namespace {
 
-const fs::path cExample = fs::path(PERMUTOR_SOURCE_DIR) / "examples" / "demo";
-
-// "REF-PAD" -> net name, for every pad of the board a document opens with.
-using TNets = std::map<std::string, std::string>;
-TNets PadNets(const fs::path& document) {
-    pcbhost::THost host;
-    auto project = pcbhost::kicad::TKicadProject::Open(host, document.string());
-    TNets nets;
-    for (pcbhost::TPcbComponent* c : project->Board()->ComponentList())
-        for (pcbhost::TPad* pad : c->Pads())
-            nets[c->NameText() + "-" + pad->Name()] = pad->OwnerNet() ? pad->OwnerNet()->Name() : "";
-    return nets;
-}
-
 // The pads whose nets differ between two readings.
 std::map<std::string, std::pair<std::string, std::string>> Changes(const TNets& before, const TNets& after) {
     std::map<std::string, std::pair<std::string, std::string>> r;
