@@ -177,6 +177,100 @@ TEST_F(OptimizerTest, ImproveOnlyNeverRaisesTheCostAndAnnealingFindsNoWorse) {
     EXPECT_LE(endCost[false], endCost[true]);
 }
 
+// Records the total cost and the group's nets after every proposal.
+class TStepWatcher : public TSwapOptimizer_Iterative {
+public:
+    using TSwapOptimizer_Iterative::TSwapOptimizer_Iterative;
+    struct TStep {
+        double Cost;
+        std::vector<std::int32_t> Nets;
+    };
+    void ShowStatus() override {
+        Steps.push_back({SwapData->GetTotalCost(), NetsNow(*CurrentGroup)});
+        TSwapOptimizer_Iterative::ShowStatus();
+    }
+    static std::vector<std::int32_t> NetsNow(const TSwapGroup& group) {
+        std::vector<std::int32_t> nets;
+        for (TSwapSubNet* s : group.SubNets)
+            nets.push_back(s->NetIndex_Current);
+        return nets;
+    }
+    std::vector<TStep> Steps;
+};
+
+// U1's pins 1..4 sit 2 mm apart. N1's pad is 10 mm to the left and N2's 10 mm to the right, both
+// level between pins 1 and 2, so those two pins may exchange N1 and N2 at no cost either way.
+// N3 and N4 cross on their way to the right: exchanging pins 3 and 4 is the one improvement.
+// The descent keeps a proposal only when the cost falls strictly: the free exchange is undone.
+TEST_F(OptimizerTest, TheDescentKeepsOnlyStrictImprovementsAndUndoesEqualCostExchanges) {
+    PinComponent("U1", {"D", "D", "D", "D"}, {"N1", "N2", "N3", "N4"});
+    auto& pads = Pcb.AddFootprint("J1");
+    pads.AddPad("1", -10, 1).Net("N1");
+    pads.AddPad("2", 10, 1).Net("N2");
+    pads.AddPad("3", 10, 6).Net("N3");
+    pads.AddPad("4", 10, 4).Net("N4");
+    // The rule holds whatever the random proposals; two fixed seeds keep the runs repeatable.
+    for (std::uint32_t seed : {7u, 2024u})
+        for (bool improveOnly : {true, false}) {
+            SCOPED_TRACE(std::string(improveOnly ? "descent" : "annealing") + ", seed " +
+                         std::to_string(seed));
+            Host.ClientModel().SetRandomSeed(seed);
+            ASSERT_TRUE(Build(eSwap_Pins, false));
+            TSwapGroup* g = GroupNamed("D");
+            ASSERT_TRUE(g);
+            ASSERT_EQ(g->SubNets.Count(), 4u);
+            auto pin = [&](int n) { return SubNetOf(PadOf("U1", std::to_string(n))); };
+            const double start = Set->GetTotalCost();
+            // What the board offers, from the starting nets: one free exchange and one improvement.
+            auto costOf = [&](TSwapSubNet* a, TSwapSubNet* b) {
+                Set->SwapSubNets_Begin(a, b);
+                const double cost = Set->GetTotalCost();
+                Set->SwapSubNets_Rollback(a, b);
+                EXPECT_EQ(Set->GetTotalCost(), start);
+                return cost;
+            };
+            ASSERT_EQ(costOf(pin(1), pin(2)), start);
+            ASSERT_LT(costOf(pin(3), pin(4)), start);
+
+            TStepWatcher iterative(*Set);
+            iterative.Settings.ImproveOnlyFromStart = improveOnly;
+            ASSERT_TRUE(iterative.Run());
+            ASSERT_GT(iterative.Steps.size(), 100u);
+            // Step by step: the nets changed exactly when the cost fell, or (annealing only) when a
+            // proposal that did not lower it was let through.
+            std::vector<std::int32_t> nets{0, 1, 2, 3};
+            double cost = start;
+            std::int32_t lower = 0, equal = 0, higher = 0;
+            for (const auto& step : iterative.Steps) {
+                if (step.Nets != nets) {
+                    lower += step.Cost < cost;
+                    equal += step.Cost == cost;
+                    higher += step.Cost > cost;
+                } else {
+                    EXPECT_EQ(step.Cost, cost); // an undone proposal leaves the cost exactly as it was
+                }
+                nets = step.Nets;
+                cost = step.Cost;
+            }
+            EXPECT_EQ(lower, iterative.ImprovedTotal);
+            EXPECT_GE(lower, 1);
+            if (improveOnly) {
+                EXPECT_EQ(equal, 0);
+                EXPECT_EQ(higher, 0);
+                EXPECT_EQ(iterative.AcceptedWorseTotal, 0);
+                // Pins 1 and 2 keep their nets: the only way to change them costs nothing.
+                std::vector<std::string> names;
+                for (int n = 1; n <= 4; ++n)
+                    names.push_back(g->TargetNets()[std::size_t(pin(n)->NetIndex_Current)]->NetName());
+                EXPECT_EQ(names, (std::vector<std::string>{"N1", "N2", "N4", "N3"}));
+            } else {
+                // The free exchange is proposed and, at any temperature, let through.
+                EXPECT_GE(equal, 1);
+                EXPECT_EQ(equal + higher, iterative.AcceptedWorseTotal);
+            }
+        }
+}
+
 // A whole annealing run with thousands of rolled-back proposals: every rollback restored the cost
 // exactly, and the totals the transactions kept agree with a recount from scratch.
 TEST_F(OptimizerTest, RollbacksOverAWholeRunLeaveTheTotalsExact) {
