@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -210,8 +211,9 @@ int Query_Run(const TGlobalOptions& options, TReport& report, const TSubCommandA
         pads.emplace_back(static_cast<IPCB_Pad*>(pad));
         texts.push_back(PadText(pads.back().get()));
         auto entry = PadJson(texts.back());
-        entry["x_mm"] = pad->X() / cUnitsPerMM;
-        entry["y_mm"] = pad->Y() / cUnitsPerMM;
+        // A board unit is 2.54 nm: to the nanometre the centre reads as the board file gives it.
+        entry["x_mm"] = std::round(pad->X() / cUnitsPerMM * 1e6) / 1e6;
+        entry["y_mm"] = std::round(pad->Y() / cUnitsPerMM * 1e6) / 1e6;
         padList.push_back(std::move(entry));
     }
     report.Data()["pads"] = std::move(padList);

@@ -39,6 +39,9 @@ TEST_F(QueryTest, OnePadListsItsBankAndTwoPadsSayWhetherTheyMaySwap) {
     EXPECT_EQ(doc["swappable"], true);
     EXPECT_EQ(doc["pads"][0]["pad"], "U1-A1");
     EXPECT_EQ(doc["pads"][0]["net"], "/B0_IO0");
+    // The ball's centre as the board file writes it (100 - 3.5 mm on both axes).
+    EXPECT_EQ(doc["pads"][0]["x_mm"].get<double>(), 96.5);
+    EXPECT_EQ(doc["pads"][0]["y_mm"].get<double>(), 96.5);
     // BANK0: the first two columns of the ball grid, the queried ball among them.
     std::set<std::string> bank0;
     for (char row = 'A'; row <= 'H'; ++row)
