@@ -57,6 +57,25 @@ std::string PropertyValue(Node symbol, std::string_view key) {
     return {};
 }
 
+// A sheet's name (field 0) or file name (field 1). KiCad names these fields "Sheetname" and
+// "Sheetfile" ("Sheet name", "Sheet file" in version 6), but a KiCad 6 in another language writes
+// them in the user's language ("Nom feuille", "Fichier de feuille") and reads them back by their
+// field id, so the id decides when the name is not one of ours.
+std::string SheetFieldValue(Node sheet, std::int64_t id, std::string_view name, std::string_view oldName) {
+    std::string value = PropertyValue(sheet, name);
+    if (value.empty())
+        value = PropertyValue(sheet, oldName);
+    if (!value.empty())
+        return value;
+    for (Node child : sheet.children())
+        if (child.is("property") && child.size() > 2) {
+            Node fieldId = child.find("id");
+            if (fieldId && fieldId.size() > 1 && fieldId.intAt(1) == id)
+                return std::string(child.valueAt(2));
+        }
+    return {};
+}
+
 // Splits "NAME_U_S" into unit and style from the right; false when it is not of that form.
 bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style) {
     const auto last = name.rfind('_');
@@ -348,14 +367,10 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
     for (Node sheet : root.children()) {
         if (!sheet.is("sheet"))
             continue;
-        std::string name = PropertyValue(sheet, "Sheetname");
-        if (name.empty())
-            name = PropertyValue(sheet, "Sheet name");
-        std::string fileName = PropertyValue(sheet, "Sheetfile");
+        const std::string name = SheetFieldValue(sheet, 0, "Sheetname", "Sheet name");
+        const std::string fileName = SheetFieldValue(sheet, 1, "Sheetfile", "Sheet file");
         if (fileName.empty())
-            fileName = PropertyValue(sheet, "Sheet file");
-        if (fileName.empty())
-            sheet.fail("expected the sheet's file name (property \"Sheetfile\")");
+            sheet.fail("expected the sheet's file name (property \"Sheetfile\", or a property with (id 1))");
         fs::path child = rootDir / fileName;
         if (!fs::exists(child) && fs::exists(hereDir / fileName))
             child = hereDir / fileName;

@@ -272,3 +272,38 @@ TEST_F(LegacyProject, WritesInTheFilesOwnStyle) {
 }
 
 } // namespace
+
+TEST_F(LegacyProject, SheetFieldsNamedInTheUsersLanguageAreReadByTheirIds) {
+    // A French KiCad 6 writes the sheet's fields in French; KiCad reads them by (id 0) and (id 1).
+    std::string root = Read("legacy.kicad_sch");
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"Sheet name\"", "\"Nom feuille\""},
+                                   {"\"Sheet file\"", "\"Fichier de feuille\""}}) {
+        const auto at = root.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        root.replace(at, from.size(), to);
+    }
+    Write("legacy.kicad_sch", root);
+    THost host;
+    auto project = TKicadProject::Open(host, Path("legacy.kicad_pro"));
+    // U7 lives on the child sheet: found only when the file field was understood.
+    TSchSymbol* symbol = project->FindSymbol("U7");
+    ASSERT_NE(symbol, nullptr);
+    ASSERT_EQ(symbol->PlacedUnits().size(), 2u);
+    EXPECT_EQ(symbol->PlacedUnits()[0]->UniqueIdText(),
+              project->Board()->FindComponent("U7")->SourceUniqueId());
+
+    // Without the id nothing says which field is the file: the error names the sheet's place.
+    const auto id = root.find("(id 1)");
+    ASSERT_NE(id, std::string::npos);
+    root.erase(id, 6);
+    Write("legacy.kicad_sch", root);
+    THost again;
+    try {
+        TKicadProject::Open(again, Path("legacy.kicad_pro"));
+        FAIL() << "expected a located error";
+    } catch (const std::exception& e) {
+        const std::string what = e.what();
+        EXPECT_NE(what.find("legacy.kicad_sch:"), std::string::npos) << what;
+        EXPECT_NE(what.find("(id 1)"), std::string::npos) << what;
+    }
+}
