@@ -127,11 +127,13 @@ std::vector<TReversedPair> ReversedPairs_Of(TBoard& board, const kicad::TKicadPr
     };
     auto pinsOn = [&project](TPcbNet* net, TPcbComponent* component) {
         std::vector<TPinOnNet> pins;
+        TSchSymbol* symbol = project.FindSymbol(component->NameText());
+        if (!symbol)
+            return pins;
         for (TPad* pad : component->Pads()) {
             if (pad->OwnerNet() != net)
                 continue;
-            TSchSymbol* symbol = project.FindSymbol(component->NameText());
-            TSchPin* pin = symbol ? symbol->FindPin(pad->Name()) : nullptr;
+            TSchPin* pin = symbol->FindPin(pad->Name());
             if (!pin)
                 continue;
             TPinOnNet p{pad, pin->PinName(), {}, 0};

@@ -73,6 +73,28 @@ IPtr<IDeviceManager> DeviceManager_Get() {
     return client ? client->DeviceManager() : IPtr<IDeviceManager>();
 }
 
+IPtr<IProject> Project_OfDocument(const std::string& documentPath) {
+    auto workspace = Workspace_Obtain();
+    auto document = workspace ? workspace->DocumentByPath(documentPath) : nullptr;
+    auto project = document ? document->OwningProject() : nullptr;
+    if (!project)
+        return nullptr;
+    auto freeDocuments = workspace->FreeDocumentsProject();
+    if (freeDocuments && freeDocuments.get() == project.get())
+        return nullptr;
+    return project;
+}
+
+IPtr<IHostUI> HostUI_Get() {
+    auto client = Client_Get();
+    return client ? client->UI() : IPtr<IHostUI>();
+}
+
+void HostUI_ProcessMessages() {
+    if (auto ui = HostUI_Get())
+        ui->ProcessMessages();
+}
+
 void MessageBox_Error(const std::string& text, const std::string& caption) {
     ShowBox(eMessageBox_Error, text, caption);
 }

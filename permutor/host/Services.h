@@ -17,6 +17,13 @@ IPtr<IPCB_ServerInterface> PCBServer_Get();
 IPtr<ISch_ServerInterface> SchServer_Get();
 IPtr<IWorkspace> Workspace_Obtain();
 IPtr<IDeviceManager> DeviceManager_Get();
+// The project that owns the open document at the path; none when the document is not open or
+// stands outside every project (the workspace's project of free documents).
+IPtr<IProject> Project_OfDocument(const std::string& documentPath);
+// The host's user-interface services; none without a client.
+IPtr<IHostUI> HostUI_Get();
+// Lets the host handle pending window messages; nothing without a user interface.
+void HostUI_ProcessMessages();
 
 // Modal boxes; without a user interface the text goes to the host's non-interactive sink.
 void MessageBox_Error(const std::string& text, const std::string& caption = "Error");

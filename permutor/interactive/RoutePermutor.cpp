@@ -97,17 +97,8 @@ TSwapSubPart* TRoutePermutor::PairOf(IPCB_Primitive* primitive) {
 
 void TRoutePermutor::Init(const std::string& documentPath, bool differentialPairs, bool& result) {
     result = false;
-    auto workspace = Workspace_Obtain();
-    if (!workspace)
-        return;
-    auto document = workspace->DocumentByPath(documentPath);
-    IPtr<IProject> project = document ? document->OwningProject() : nullptr;
     // A board opened outside any project has nothing to say which pins may swap.
-    if (project) {
-        auto freeDocuments = workspace->FreeDocumentsProject();
-        if (freeDocuments && freeDocuments.get() == project.get())
-            project = nullptr;
-    }
+    auto project = Project_OfDocument(documentPath);
     if (!project)
         return;
     auto extended = host::QueryInterface<IExtendedProject>(project);

@@ -25,11 +25,6 @@ std::string UniqueId_LastSegment(const std::string& uniqueId) {
     return cut == std::string::npos ? uniqueId : uniqueId.substr(cut + 1);
 }
 
-IPtr<IHostUI> UI() {
-    auto client = Client_Get();
-    return client ? client->UI() : IPtr<IHostUI>();
-}
-
 template <class TRead> bool AnyPinHas(IComponent* component, TRead read) {
     if (!component)
         return false;
@@ -86,7 +81,7 @@ std::int32_t TSwapDataSet::Build_Components(const std::string& UniqueId, bool In
 }
 
 bool TSwapDataSet::Build_ComponentsOnly(const std::string& UniqueId) {
-    auto ui = UI();
+    auto ui = HostUI_Get();
     if (ui)
         ui->Cursor_SetWait();
     ErrorCount_BadPins = 0;
@@ -209,7 +204,7 @@ bool TSwapDataSet::Build(const std::string& UniqueId, bool InteractiveMode) {
         ReportError(std::string("No Swapping is allowed under current Project Settings.") + cTwoBreaks +
                     "Swapping can be enabled in the Project Options Form.");
 
-    auto ui = UI();
+    auto ui = HostUI_Get();
     if (ui) {
         ui->Cursor_SetWait();
         ui->Status_Begin();

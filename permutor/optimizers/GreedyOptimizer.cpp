@@ -7,17 +7,8 @@ namespace permutor::optimizers {
 using namespace permutor::host;
 using model::TSwapGroup;
 
-namespace {
-
-IPtr<IHostUI> UI() {
-    auto client = Client_Get();
-    return client ? client->UI() : IPtr<IHostUI>();
-}
-
-} // namespace
-
 bool TSwapOptimizer_Greedy::Optimize() {
-    auto ui = UI();
+    auto ui = HostUI_Get();
     if (ui)
         ui->Progress_Begin("Local Pin/Net Optimizer...",
                            std::int32_t(SwapData->MasterSubNetList_Swappable.Count()));
@@ -33,7 +24,7 @@ bool TSwapOptimizer_Greedy::Optimize() {
 }
 
 void TSwapOptimizer_Greedy::OptimizeGroup(TSwapGroup* group) {
-    auto ui = UI();
+    auto ui = HostUI_Get();
     group->FindBestTargetsForSubNets();
     SwapData->SaveLogFile();
     TSwapSubNet* A = nullptr;

@@ -20,11 +20,6 @@ constexpr double cFrozenTemperature = 1.0;
 constexpr double cImproveOnlyTemperature = 50.0;
 constexpr std::int32_t cStatusInterval = 100;
 
-IPtr<IHostUI> UI() {
-    auto client = Client_Get();
-    return client ? client->UI() : IPtr<IHostUI>();
-}
-
 // Passes a group can take before the temperature falls below the frozen one.
 std::int32_t MaxPasses() {
     std::int32_t passes = 0;
@@ -50,7 +45,7 @@ bool ShortAndUsable(const TSwapSubNet* S) {
 void TSwapOptimizer_Iterative::ShowStatus() {
     if (MovesThisPass % cStatusInterval != 0)
         return;
-    auto ui = UI();
+    auto ui = HostUI_Get();
     if (!ui)
         return;
     ui->StatusBar_SetPanelText(3, fmt::format("T:{:.2f} Crossovers:{} Cost:{:.3f} Moves:{} Iterations:{}",
@@ -59,7 +54,7 @@ void TSwapOptimizer_Iterative::ShowStatus() {
 }
 
 bool TSwapOptimizer_Iterative::Optimize() {
-    auto ui = UI();
+    auto ui = HostUI_Get();
     std::int32_t groups = 0;
     for (TSwapGroup* group : SwapData->PinSwapGroups)
         if (group->SubNets.Count() >= cMinGroupSize)
@@ -102,7 +97,7 @@ void TSwapOptimizer_Iterative::GroupSetUp() {
 }
 
 void TSwapOptimizer_Iterative::GroupOptimize() {
-    auto ui = UI();
+    auto ui = HostUI_Get();
     CurrentGroup->BuildTargetNetList();
     CurrentGroup->FindBestTargetsForSubNets();
     SwapData->SaveLogFile();

@@ -16,16 +16,6 @@ using model::TSwapSubPart;
 
 namespace {
 
-IPtr<IHostUI> UI() {
-    auto client = Client_Get();
-    return client ? client->UI() : IPtr<IHostUI>();
-}
-
-void ProcessMessages() {
-    if (auto ui = UI())
-        ui->ProcessMessages();
-}
-
 // The matching pairs of sub-parts of one group. A pin on a pair net joins a pair group even when
 // its symbol declares no pair swap id; nobody said such pairs may trade places, so the group
 // without an id is left alone.
@@ -67,7 +57,7 @@ void TSwapOptimizer_Parts::SubParts_Exchange(TSwapSubPart* A, TSwapSubPart* B) {
 }
 
 bool TSwapOptimizer_Parts::Optimize() {
-    auto ui = UI();
+    auto ui = HostUI_Get();
     if (ui)
         ui->Progress_Begin(SwapData->SwapMode() == eSwap_Parts ? "Gate Optimizer..." : "Pair Optimizer...",
                            Candidates(*SwapData));
@@ -172,11 +162,8 @@ bool PartPass_Run(const std::string& documentPath, TSwapMode mode, TPartPassResu
     TSwapOptimizer_Parts optimizer(data);
     result.CrossingsBefore = data.TotalIntersectionCount();
     result.Ran = true;
-    if (optimizer.Run() && Optimizer_Aborted() &&
-        MessageBox_Confirm("This phase of the optimization was interrupted.\r\rDo you wish to continue with "
-                           "the partial results?",
-                           "Confirm Continue With Net/Pin Assignment"))
-        Optimizer_SetAborted(false);
+    if (optimizer.Run())
+        Optimizer_AskToKeepPartialResult();
     result.CostBefore = optimizer.CostAtStart;
     result.CostAfter = optimizer.CostAtEnd;
     result.CrossingsAfter = data.TotalIntersectionCount();
@@ -184,7 +171,7 @@ bool PartPass_Run(const std::string& documentPath, TSwapMode mode, TPartPassResu
     result.Kept = optimizer.Kept;
     result.ElapsedSeconds = optimizer.ElapsedSeconds;
 
-    ProcessMessages();
+    HostUI_ProcessMessages();
     data.RemoveAllConnectionDisplayLines();
     data.RemoveDummyNetForConnections();
     // A pass that kept nothing leaves no empty step in the undo history.
@@ -196,7 +183,7 @@ bool PartPass_Run(const std::string& documentPath, TSwapMode mode, TPartPassResu
     data.RedrawBoard();
     data.CloseLog();
     holder.Data.reset();
-    ProcessMessages();
+    HostUI_ProcessMessages();
     return !Optimizer_Aborted();
 }
 

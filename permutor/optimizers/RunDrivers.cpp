@@ -18,45 +18,9 @@ using model::TSwapDataSet;
 
 namespace {
 
-constexpr const char* cContinueCaption = "Confirm Continue With Net/Pin Assignment";
-constexpr const char* cContinueQuestion =
-    "This phase of the optimization was interrupted.\r\rDo you wish to continue with the partial results?";
 constexpr std::int32_t cReportImageIndex = 27;
 
 std::array<TSwapOptimizerClass, 5> GSwapperClasses{};
-
-IPtr<IHostUI> UI() {
-    auto client = Client_Get();
-    return client ? client->UI() : IPtr<IHostUI>();
-}
-
-void ProcessMessages() {
-    if (auto ui = UI())
-        ui->ProcessMessages();
-}
-
-// The project of the document, or none when the document stands outside every project.
-IPtr<IProject> ProjectOfDocument(const std::string& documentPath) {
-    auto workspace = Workspace_Obtain();
-    if (!workspace)
-        return nullptr;
-    auto document = workspace->DocumentByPath(documentPath);
-    if (!document)
-        return nullptr;
-    auto project = document->OwningProject();
-    if (!project)
-        return nullptr;
-    auto freeDocuments = workspace->FreeDocumentsProject();
-    if (freeDocuments && freeDocuments.get() == project.get())
-        return nullptr;
-    return project;
-}
-
-// After an interrupted phase: Yes keeps the partial result and lets the run go on.
-void AskToKeepPartialResult() {
-    if (Optimizer_Aborted() && MessageBox_Confirm(cContinueQuestion, cContinueCaption))
-        Optimizer_SetAborted(false);
-}
 
 host::TUnit DisplayUnitOf(TSwapDataSet& data) {
     return data.PCBBoard() ? data.PCBBoard()->DisplayUnit() : host::eMetric;
@@ -110,7 +74,7 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
     out = {};
     Optimizer_SetAborted(false);
 
-    auto project = ProjectOfDocument(documentPath);
+    auto project = Project_OfDocument(documentPath);
     if (!project) {
         MessageBox_Error("Pin/Net Optimization requires that the board is part of a PCB Project");
         return false;
@@ -163,7 +127,7 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
         if (greedy->Run()) {
             out.CostAfterGreedy = data.GetTotalCost();
             out.Iterations += greedy->Iterations;
-            AskToKeepPartialResult();
+            Optimizer_AskToKeepPartialResult();
             bool runIterative = options.Iterative;
             if (!Optimizer_Aborted()) {
                 const std::int32_t locked = data.GetLockedCount();
@@ -185,7 +149,7 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
                 out.Iterations += it->MovesTotal;
                 out.NoPairMoves = it->NoPairMoves;
                 if (ran)
-                    AskToKeepPartialResult();
+                    Optimizer_AskToKeepPartialResult();
             }
             completed = !Optimizer_Aborted();
         }
@@ -194,7 +158,7 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
         out.CrossingsEnd = data.TotalIntersectionCount();
     }
 
-    ProcessMessages();
+    HostUI_ProcessMessages();
     data.RemoveAllConnectionDisplayLines();
     data.RemoveDummyNetForConnections();
     if (!Optimizer_Aborted()) {
@@ -219,7 +183,7 @@ bool AutoPermutor_Run(const std::string& documentPath, const TAutoRunOptions& op
     }
     data.CloseLog();
     holder.Data.reset();
-    ProcessMessages();
+    HostUI_ProcessMessages();
     return completed;
 }
 
@@ -236,7 +200,7 @@ void SwapperClass_Register(TInteractiveSwapperKind swapper, TSwapOptimizerClass 
 
 std::int32_t ProjectCheck(const std::string& documentPath) {
     std::int32_t status = 1;
-    auto project = ProjectOfDocument(documentPath);
+    auto project = Project_OfDocument(documentPath);
     if (project && project->IsPCBProject()) {
         status = 3;
         auto client = Client_Get();
@@ -302,7 +266,7 @@ bool InteractiveSwapper_Run(const std::string& documentPath, TInteractiveSwapper
     data.RedrawBoard();
     data.CloseLog();
     holder.Data.reset();
-    ProcessMessages();
+    HostUI_ProcessMessages();
     return true;
 }
 

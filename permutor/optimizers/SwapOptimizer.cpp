@@ -24,11 +24,6 @@ std::int32_t SecondOfDay(const TTimeOfDay& t) {
     return std::int32_t(t.Hour) * 3600 + std::int32_t(t.Minute) * 60 + std::int32_t(t.Second);
 }
 
-IPtr<IHostUI> UI() {
-    auto client = Client_Get();
-    return client ? client->UI() : IPtr<IHostUI>();
-}
-
 } // namespace
 
 TTimeOfDay TimeOfDay_Now() {
@@ -61,6 +56,13 @@ void Optimizer_SetAborted(bool aborted) {
     GAborted = aborted;
 }
 
+void Optimizer_AskToKeepPartialResult() {
+    if (GAborted && MessageBox_Confirm("This phase of the optimization was interrupted.\r\rDo you wish to "
+                                       "continue with the partial results?",
+                                       "Confirm Continue With Net/Pin Assignment"))
+        GAborted = false;
+}
+
 std::int32_t Optimizer_PollCount() {
     return GPollCount;
 }
@@ -71,7 +73,7 @@ void Optimizer_AbortPoll() {
     ++GPollCount;
     if (GPollCount % cPollInterval != 0)
         return;
-    auto ui = UI();
+    auto ui = HostUI_Get();
     if (!ui)
         return;
     // Every pending message is handled in one poll; each abort key press is its own question.
@@ -89,7 +91,7 @@ TSwapOptimizer_Abstract::TSwapOptimizer_Abstract(TSwapDataSet& ASwapData) : TSwa
 }
 
 void TSwapOptimizer_Abstract::ShowStatus() {
-    auto ui = UI();
+    auto ui = HostUI_Get();
     if (!ui)
         return;
     ui->StatusBar_SetPanelText(

@@ -38,6 +38,9 @@ void Optimizer_SetAborted(bool aborted);
 // Called by the optimisers after every step. Every 50th call lets the host handle pending window
 // messages and, on the abort key, asks whether to abort. Does nothing once the flag is set.
 void Optimizer_AbortPoll();
+// After a phase the user interrupted: asks whether to keep the partial result; Yes clears the
+// flag so that the run goes on. Nothing when the flag is not set.
+void Optimizer_AskToKeepPartialResult();
 // Calls of the abort poll that counted, since the module was loaded.
 std::int32_t Optimizer_PollCount();
 

@@ -115,6 +115,12 @@ std::size_t CountOf(const std::string& text, const std::string& token) {
     return n;
 }
 
+nlohmann::json InfoJson(const fs::path& document) {
+    const TRun r = Permutor({"--json", "info", document.string()});
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    return ParseJson(r);
+}
+
 TNets PadNets(const fs::path& document) {
     pcbhost::THost host;
     auto project = pcbhost::kicad::TKicadProject::Open(host, document.string());

@@ -57,6 +57,9 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder);
 // Occurrences of `token` in `text`.
 std::size_t CountOf(const std::string& text, const std::string& token);
 
+// `permutor --json info DOCUMENT`, parsed; a test failure when it does not succeed.
+nlohmann::json InfoJson(const fs::path& document);
+
 // The embedded example project.
 inline const fs::path cExample = fs::path(PERMUTOR_SOURCE_DIR) / "examples" / "demo";
 

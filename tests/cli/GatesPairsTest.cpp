@@ -18,12 +18,6 @@ using nlohmann::json;
 
 namespace {
 
-json Info(const fs::path& document) {
-    const TRun r = Permutor({"--json", "info", document.string()});
-    EXPECT_EQ(r.Code, 0) << r.Err;
-    return ParseJson(r);
-}
-
 void Replace(const fs::path& file, const std::string& from, const std::string& to) {
     std::string text = ReadFile(file);
     const auto at = text.find(from);
@@ -64,7 +58,7 @@ TEST(GatesAndPairs, OptimizeExchangesGatesAndPairsOfTheExampleAndReportsEachPass
     EXPECT_EQ(netOf("H7"), "/LVDS0_N");
     EXPECT_EQ(netOf("H8"), "/LVDS0_P");
     // The exchange keeps each net on a pin of its own polarity.
-    EXPECT_TRUE(Info(project)["reversed_pairs"].empty());
+    EXPECT_TRUE(InfoJson(project)["reversed_pairs"].empty());
 
     // The same run on the text front end shows the pass lines in the box.
     TTempFolder again;
@@ -128,12 +122,12 @@ TEST(GatesAndPairs, InfoNamesAPairCrossedAtAComponent) {
     TTempFolder folder;
     folder.CopyFilesOf(cExample);
     const fs::path project = folder.Path() / "demo.kicad_pro";
-    EXPECT_TRUE(Info(project)["reversed_pairs"].empty());
+    EXPECT_TRUE(InfoJson(project)["reversed_pairs"].empty());
     // Cross LVDS0 at U1 by hand: its N net onto the P pin and the other way round.
     const fs::path board = folder.Path() / "demo.kicad_pcb";
     Replace(board, "(net 43 \"/LVDS0_N\") (uuid \"244b49de", "(net 44 \"/LVDS0_P\") (uuid \"244b49de");
     Replace(board, "(net 44 \"/LVDS0_P\") (uuid \"1820d8c1", "(net 43 \"/LVDS0_N\") (uuid \"1820d8c1");
-    const json reversed = Info(project)["reversed_pairs"];
+    const json reversed = InfoJson(project)["reversed_pairs"];
     ASSERT_EQ(reversed.size(), 1u) << reversed;
     EXPECT_EQ(reversed[0]["pair"], "/LVDS0");
     EXPECT_EQ(reversed[0]["component"], "U1");
@@ -150,7 +144,7 @@ TEST(GatesAndPairs, InfoNamesAPairCrossedAtAComponent) {
 TEST(GatesAndPairs, NoReversedPairOnTheSharedBoards) {
     std::size_t checked = 0;
     for (const fs::path& board : SharedBoards()) {
-        const json doc = Info(board);
+        const json doc = InfoJson(board);
         ASSERT_TRUE(doc.contains("reversed_pairs")) << board;
         EXPECT_TRUE(doc["reversed_pairs"].empty()) << board << doc["reversed_pairs"];
         ++checked;

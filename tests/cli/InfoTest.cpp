@@ -13,12 +13,6 @@ using nlohmann::json;
 
 namespace {
 
-json Info(const fs::path& document) {
-    const TRun r = Permutor({"--json", "info", document.string()});
-    EXPECT_EQ(r.Code, 0) << r.Err;
-    return json::parse(r.Out);
-}
-
 class InfoOnSharedBoard : public ::testing::TestWithParam<fs::path> {};
 
 std::string BoardName(const ::testing::TestParamInfo<fs::path>& info) {
@@ -33,7 +27,7 @@ std::string BoardName(const ::testing::TestParamInfo<fs::path>& info) {
 
 TEST_P(InfoOnSharedBoard, CountsAreSensible) {
     const fs::path board = GetParam();
-    const json doc = Info(board);
+    const json doc = InfoJson(board);
     const json& b = doc["board"];
     const std::string text = ReadFile(board);
     EXPECT_EQ(b["footprints"], CountOf(text, "(footprint "));
@@ -62,8 +56,8 @@ INSTANTIATE_TEST_SUITE_P(SharedBoards, InfoOnSharedBoard, ::testing::ValuesIn(Sh
 
 TEST(Info, UnroutedGlasgowFallsApartIntoIslandsAndTheRoutedOneDoesNot) {
     const fs::path folder = SharedProjectFolder("glasgow.kicad_pro");
-    const json unrouted = Info(folder / "glasgow-unrouted.kicad_pcb")["board"];
-    const json routed = Info(folder / "glasgow.kicad_pcb")["board"];
+    const json unrouted = InfoJson(folder / "glasgow-unrouted.kicad_pcb")["board"];
+    const json routed = InfoJson(folder / "glasgow.kicad_pcb")["board"];
     EXPECT_EQ(unrouted["footprints"], routed["footprints"]);
     EXPECT_EQ(unrouted["nets"], routed["nets"]);
     EXPECT_EQ(unrouted["tracks"], 0);
@@ -90,7 +84,7 @@ TEST(Info, ASchematicAloneHasNoBoardFigures) {
     const fs::path source = SharedProjectFolder("pico-ice.kicad_pro");
     // The sheet by itself, without the project beside it: a free document.
     fs::copy_file(source / "pico-ice.kicad_sch", folder.Path() / "alone.kicad_sch");
-    const json doc = Info(folder.Path() / "alone.kicad_sch");
+    const json doc = InfoJson(folder.Path() / "alone.kicad_sch");
     EXPECT_FALSE(doc.contains("board"));
     EXPECT_GT(doc["project"]["components"], 0);
 }

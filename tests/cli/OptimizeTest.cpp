@@ -27,9 +27,7 @@ namespace {
 
 // `permutor info --json` of a document: its board figures.
 json BoardInfo(const fs::path& document) {
-    const TRun r = Permutor({"--json", "info", document.string()});
-    EXPECT_EQ(r.Code, 0) << r.Err;
-    return ParseJson(r)["board"];
+    return InfoJson(document)["board"];
 }
 
 struct TCsvRow {

@@ -84,15 +84,7 @@ TEST_F(RouteInternals, TheRoutePermutorsAssertionHandlerShowsAnErrorBoxAndGoesOn
 }
 
 TEST_F(RouteInternals, GateListsKeepPositionsAlignedAcrossGatesOfDifferentSize) {
-    auto& u2 = Sch.AddComponent("U2", 2);
-    auto& fp = Pcb.AddFootprint("U2", u2).PartSwapEnabled();
-    const char* keys[] = {"A", "B", "Y"};
-    for (int unit = 1; unit <= 2; ++unit)
-        for (int k = 0; k < 3; ++k) {
-            const std::string name = std::to_string((unit - 1) * 3 + k + 1);
-            u2.AddPin(name, unit).PartSwap("NAND").PartPinSwap(keys[k]);
-            fp.AddPad(name, 0, 2.0 * std::stoi(name)).Net("N" + name);
-        }
+    TwoNandGates();
     // Gate 2's B input already reaches another pad: its sub-net takes part in no swap.
     Pcb.AddFootprint("X1").AddPad("1", 5, 10).Net("N5");
     Pcb.AddTrack("N5", {0, 10}, {5, 10}, 0.2);

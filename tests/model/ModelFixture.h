@@ -51,6 +51,25 @@ protected:
         return component;
     }
 
+    // U2 with two gates of the part swap group "NAND": pins 1-3 in unit 1 and 4-6 in unit 2, with
+    // part-pin ids A, B, Y; pad n sits 2n mm down from (0, 0) on net "Nn".
+    struct TGates {
+        TComponentBuilder& Symbol;
+        TFootprintBuilder& Footprint;
+    };
+    TGates TwoNandGates() {
+        auto& u2 = Sch.AddComponent("U2", 2);
+        auto& fp = Pcb.AddFootprint("U2", u2).PartSwapEnabled();
+        const char* keys[] = {"A", "B", "Y"};
+        for (int unit = 1; unit <= 2; ++unit)
+            for (int k = 0; k < 3; ++k) {
+                const std::string name = std::to_string((unit - 1) * 3 + k + 1);
+                u2.AddPin(name, unit).PartSwap("NAND").PartPinSwap(keys[k]);
+                fp.AddPad(name, 0, 2.0 * std::stoi(name)).Net("N" + name);
+            }
+        return {u2, fp};
+    }
+
     TSwapComponent* ComponentNamed(const std::string& designator) const {
         for (TSwapComponent* c : Set->Components)
             if (c->GetState_Description() == designator)

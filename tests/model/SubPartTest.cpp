@@ -26,15 +26,7 @@ std::vector<std::string> Keys(const TSortedStringList<TSwapSubPart*>& list) {
 
 TEST_F(SubPartTest, GatesAreSubPartsKeyedByTheirPartPinIds) {
     // Two gates of three pins each and a supply pin common to both.
-    auto& u2 = Sch.AddComponent("U2", 2);
-    auto& fp = Pcb.AddFootprint("U2", u2).PartSwapEnabled();
-    const char* keys[] = {"A", "B", "Y"};
-    for (int unit = 1; unit <= 2; ++unit)
-        for (int k = 0; k < 3; ++k) {
-            const std::string name = std::to_string((unit - 1) * 3 + k + 1);
-            u2.AddPin(name, unit).PartSwap("NAND").PartPinSwap(keys[k]);
-            fp.AddPad(name, 0, 2.0 * std::stoi(name)).Net("N" + name);
-        }
+    auto [u2, fp] = TwoNandGates();
     u2.AddPin("14", 0).PartSwap("NAND").PartPinSwap("PWR");
     fp.AddPad("14", 5, 0).Net("VCC");
 
