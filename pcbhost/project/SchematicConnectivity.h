@@ -1,0 +1,84 @@
+// The schematic's own connectivity, computed the way KiCad computes it: wires, buses and bus
+// entries, junctions, labels of every kind, hierarchical sheets and their pins, power symbols and
+// no-connect flags, per sheet instance. Nets are named as KiCad names them, so that a pin's net
+// here is the net name KiCad's netlist (and its board) gives that pin.
+#pragma once
+
+#include "pcbhost/kicad/SExpr.h"
+
+#include <compare>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pcbhost::kicad {
+
+class TSchematicSet;
+
+// A point of a sheet in KiCad's internal unit (1 nm), as the file's millimetres give it.
+struct TSchPoint {
+    std::int64_t X = 0, Y = 0;
+    auto operator<=>(const TSchPoint&) const = default;
+};
+TSchPoint SchPoint_FromMm(double x, double y);
+
+enum class TSchItemKind {
+    Pin,         // a pin of a placed unit of a component
+    PowerPin,    // the pin of a power symbol: Text is the net it gives
+    Wire,
+    Bus,
+    BusEntry,
+    Junction,
+    NoConnect,
+    Label,       // local label
+    GlobalLabel,
+    HierLabel,   // hierarchical label (a port of the sheet)
+    SheetPin,    // a pin of a sheet symbol: joins a hierarchical label of the child sheet
+};
+
+// One connectable object of one sheet instance.
+struct TSchItem {
+    TSchItemKind Kind;
+    std::size_t File = 0;          // index into TSchematicSet::Files()
+    sexpr::Node Node;              // its node in that file: wire, label, junction, placed symbol, sheet pin
+    std::string Text;              // labels and sheet pins: their text; power pins: the net; pins: the pin number
+    std::string Reference;         // pins: the component's reference in this instance
+    std::vector<TSchPoint> Points; // where it connects: both ends of a wire or bus, else its one point
+    double Angle = 0;              // labels: their orientation in degrees as written; pins: the direction
+                                   // from the pin end into the symbol body (0 right, 90 up, 180 left, 270 down)
+};
+
+// One instance of a sheet: the root ("/"), or a sheet below it reached by a chain of sheet symbols.
+struct TSchSheetInstance {
+    std::string UuidPath; // "/" for the root, else "/<sheet uuid>/<sheet uuid>..."
+    std::string NamePath; // the prefix KiCad gives local nets here: "/" or "/<name>/<name>/"
+    std::size_t File = 0;
+    std::vector<TSchItem> Items;
+    // Item index -> connected group of items on this sheet instance ("subgraph"); -1 for items that
+    // connect to nothing.
+    std::vector<std::int32_t> SubgraphOf;
+    // Subgraph index -> the name of the whole net it belongs to ("" for a subgraph of no pin).
+    std::vector<std::string> SubgraphNet;
+};
+
+class TSchematicConnectivity {
+public:
+    explicit TSchematicConnectivity(const TSchematicSet& set);
+
+    const std::vector<TSchSheetInstance>& Instances() const { return FInstances; }
+    // The net of a component's pin as KiCad names it; "" when the pin is not placed or connects to
+    // nothing (KiCad then names it "unconnected-(U1-Pad3)").
+    std::string PinNet(std::string_view reference, std::string_view pin) const;
+    // Where a placed pin is: its instance and item index. False when not placed.
+    bool FindPin(std::string_view reference, std::string_view pin, std::size_t& instance,
+                 std::size_t& item) const;
+    // The items of one subgraph of an instance, in item order.
+    std::vector<std::size_t> SubgraphItems(std::size_t instance, std::int32_t subgraph) const;
+
+private:
+    std::vector<TSchSheetInstance> FInstances;
+    // (implementation detail: indexes by reference/pin etc.)
+};
+
+} // namespace pcbhost::kicad
