@@ -11,11 +11,22 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r examples/demo "$work/"
 permutor="$build/permutor/permutor"
+# KiCad's own judgement of whether the board still matches its schematic.
+parity() {
+  if ! command -v kicad-cli >/dev/null; then
+    echo "KiCad's schematic parity check: kicad-cli is not installed (scripts/deps.sh installs it)"
+    return
+  fi
+  kicad-cli pcb drc --schematic-parity --format json -o "$work/parity.json" "$1" >/dev/null 2>&1
+  echo "KiCad's schematic parity check: $(grep -c '"type": "net_conflict"' "$work/parity.json") net conflicts"
+}
 echo "== before"
 "$permutor" info "$work/demo/demo.kicad_pro"
+parity "$work/demo/demo.kicad_pcb"
 echo "== optimize"
 status=0
 "$permutor" --batch optimize "$work/demo/demo.kicad_pro" || status=$?
 echo "== after"
 "$permutor" info "$work/demo/demo.kicad_pro"
+parity "$work/demo/demo.kicad_pcb"
 exit $status

@@ -20,6 +20,8 @@ constexpr const char* cFooter = R"(Exit codes:
      picks were answered with an error
   2  the command line is wrong
   3  a file could not be read or written (the message names file:line:column); nothing was written
+  4  the board was saved, but the schematic could not follow every swapped pin: the pins listed as
+     "needs a schematic edit" need one by hand (see --no-back-annotate)
 
 Questions are answered by --answer for their caption, else by --yes/--no, else on the terminal,
 else with their default (Yes/OK). Picks on the board come from --pick options in order; when
@@ -78,6 +80,8 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     app.add_option("--output", options.Output, "Write the board to FILE instead of over the original")
         ->type_name("FILE");
     app.add_flag("--no-backup", options.NoBackup, "Keep no .bak of files that are replaced");
+    app.add_flag("--no-back-annotate", options.NoBackAnnotate,
+                 "Leave the schematic as it is when pads change nets (the swap report is still written)");
     app.add_option("--svg-before", options.SvgBefore, "Draw the board and its ratsnest before the command")
         ->type_name("FILE");
     app.add_option("--svg-after", options.SvgAfter, "Draw the board and its ratsnest after the command")

@@ -14,10 +14,11 @@ namespace pcbhost::cli {
 
 // Exit codes of the command line; --help lists them.
 enum TExitCode : int {
-    eExit_OK = 0,           // the command ran
-    eExit_CommandError = 1, // the module showed an error box, or the request could not be met
-    eExit_Usage = 2,        // the command line itself is wrong
-    eExit_File = 3,         // a file could not be read or written (nothing was written)
+    eExit_OK = 0,            // the command ran
+    eExit_CommandError = 1,  // the module showed an error box, or the request could not be met
+    eExit_Usage = 2,         // the command line itself is wrong
+    eExit_File = 3,          // a file could not be read or written (nothing was written)
+    eExit_SchematicEdit = 4, // saved, but some swapped pins need a schematic edit by hand
 };
 
 // --answer CAPTION=yes|no: the answer to every question with that caption.
@@ -58,6 +59,9 @@ struct TGlobalOptions {
     // Pictures of the board before and after a module command.
     std::string SvgBefore, SvgAfter;
     bool NoBackup = false;
+    // Leave the schematic as it is when the board's nets change (the swap report still goes
+    // beside the board).
+    bool NoBackAnnotate = false;
     std::string ModulePath;
     bool Quiet = false;
     bool Verbose = false;

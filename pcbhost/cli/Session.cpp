@@ -281,6 +281,10 @@ std::vector<std::string> TSession::Save() {
     std::vector<std::string> written;
     if (!FOptions.Output.empty() && project.BoardPath().empty())
         throw TCliError(eExit_Usage, "--output names where the board goes, but " + FOpened + " has no board");
+    // The schematic follows the board when the board is saved in place.
+    if (!FOptions.NoBackAnnotate && FOptions.Output.empty() && project.Schematics() && project.Board() &&
+        project.BoardFile()->Changed())
+        ReportBackAnnotation(project.BackAnnotate());
     const bool changed = project.Changed();
     FReport.Data()["changed"] = changed;
     if (FOptions.DryRun) {
@@ -317,6 +321,27 @@ std::vector<std::string> TSession::Save() {
     for (const auto& path : written)
         FReport.Note("wrote " + path);
     return written;
+}
+
+void TSession::ReportBackAnnotation(const kicad::TBackAnnotation& plan) {
+    auto& json = FReport.Data()["back_annotation"];
+    json = {{"labels_renamed", plan.LabelsRenamed},
+            {"wires_cut", plan.WiresCut},
+            {"labels_placed", plan.LabelsPlaced},
+            {"edits", plan.Edits},
+            {"needs_edit", nlohmann::json::array()}};
+    for (const auto& pin : plan.NeedsEdit)
+        json["needs_edit"].push_back(
+            {{"reference", pin.Reference}, {"pin", pin.Pin}, {"net", pin.Net}, {"reason", pin.Reason}});
+    if (FOptions.Verbose)
+        for (const auto& edit : plan.Edits)
+            FReport.Note("schematic: " + edit);
+    FReport.Note(fmt::format("schematic: {} labels renamed, {} wires cut, {} labels placed; {} pins need a "
+                             "schematic edit",
+                             plan.LabelsRenamed, plan.WiresCut, plan.LabelsPlaced, plan.NeedsEdit.size()));
+    for (const auto& pin : plan.NeedsEdit)
+        FReport.Note(fmt::format("needs a schematic edit: {}-{} to net {}: {}", pin.Reference, pin.Pin,
+                                 pin.Net, pin.Reason));
 }
 
 void TSession::Picture(const std::string& path, const std::string& title) {

@@ -93,8 +93,14 @@ public:
     // The highlighted pads as "REF-PAD NET", each once, in the order given.
     std::vector<std::string> DescribeHighlight(const std::vector<std::uintptr_t>& objects) const;
 
+    // Pins the last save's back-annotation could not carry to the schematic.
+    std::size_t PinsNeedingSchematicEdit() const {
+        return FProject ? FProject->BackAnnotation().NeedsEdit.size() : 0;
+    }
+
 private:
     void ReportSwapLog();
+    void ReportBackAnnotation(const kicad::TBackAnnotation& plan);
     // Reports the messages-panel lines added since the last time.
     void ReportPanelLines();
 

@@ -116,7 +116,8 @@ int LaunchInSession(TSession& session, TReport& report, const std::string& comma
     // Saving clears the changed flag: ask first.
     const bool swappedByHand = IsInteractiveSwap(command) && session.Project().Changed();
     session.Save();
-    return Outcome(report, swappedByHand);
+    const int outcome = Outcome(report, swappedByHand);
+    return outcome == eExit_OK && session.PinsNeedingSchematicEdit() > 0 ? eExit_SchematicEdit : outcome;
 }
 
 TSchSymbol* FindSymbolOrNull(TSession& session, const std::string& reference) {

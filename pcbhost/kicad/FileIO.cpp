@@ -1,6 +1,7 @@
 // File access with errors that name the file, and the crash-safe replacement used when saving.
 #include "FileIO.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -136,43 +137,51 @@ std::string readFile(const fs::path& path) {
     return bytes;
 }
 
-void writeFileAtomically(const fs::path& path, std::string_view bytes, bool keepBackup) {
-    fs::path target = path;
+namespace {
+
+// A new content written and flushed beside its target, waiting to be renamed over it.
+struct Prepared {
+    fs::path path, target, temporary, undo;
+    bool exists = false;
+};
+
+Prepared prepare(const fs::path& path, std::string_view bytes, Cleanup& cleanup) {
+    Prepared p;
+    p.path = path;
+    p.target = path;
     struct stat info {};
     // Renaming over a symbolic link would replace the link with a plain file; write where it points.
     if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         std::error_code ec;
         const fs::path resolved = fs::canonical(path, ec);
         if (!ec) {
-            target = resolved;
+            p.target = resolved;
         }
     }
-    if (target.filename().empty()) {
+    if (p.target.filename().empty()) {
         throwErrno(EISDIR, fmt::format("cannot write {}", quoted(path)));
     }
-    const bool exists = ::stat(target.c_str(), &info) == 0;
-    if (!exists && errno != ENOENT) {
+    p.exists = ::stat(p.target.c_str(), &info) == 0;
+    if (!p.exists && errno != ENOENT) {
         throwErrno(errno, fmt::format("cannot write {}", quoted(path)));
     }
-    if (exists && !S_ISREG(info.st_mode)) {
+    if (p.exists && !S_ISREG(info.st_mode)) {
         throwErrno(S_ISDIR(info.st_mode) ? EISDIR : EINVAL,
                    fmt::format("cannot write {} (not a regular file)", quoted(path)));
     }
-    if (target.parent_path().empty()) {
-        target = fs::path(".") / target;
+    if (p.target.parent_path().empty()) {
+        p.target = fs::path(".") / p.target;
     }
 
-    Cleanup cleanup;
-    fs::path temporary;
-    cleanup.fd = createExclusive(target, "tmp", temporary);
+    cleanup.fd = createExclusive(p.target, "tmp", p.temporary);
     if (cleanup.fd < 0) {
         throwErrno(errno, fmt::format("cannot write {} (no temporary file in {})", quoted(path),
-                                      quoted(target.parent_path())));
+                                      quoted(p.target.parent_path())));
     }
-    cleanup.temporaries.push_back(temporary);
+    cleanup.temporaries.push_back(p.temporary);
 
     writeAll(cleanup.fd, bytes, path);
-    if (exists) {
+    if (p.exists) {
         // The new file should look like the old one to everybody else; not being able to restore
         // the owner is no reason to refuse the save.
         (void)::fchmod(cleanup.fd, info.st_mode & 07777);
@@ -186,20 +195,87 @@ void writeFileAtomically(const fs::path& path, std::string_view bytes, bool keep
     if (::close(fd) != 0) {
         throwErrno(errno, fmt::format("cannot write {}", quoted(path)));
     }
+    return p;
+}
 
-    if (exists && keepBackup) {
-        keepBackupOf(target, fs::path(fmt::format("{}.bak", target.string())), cleanup);
+} // namespace
+
+void writeFileAtomically(const fs::path& path, std::string_view bytes, bool keepBackup) {
+    writeFilesAtomically({{path, std::string(bytes)}}, keepBackup);
+}
+
+void writeFilesAtomically(const std::vector<std::pair<fs::path, std::string>>& files, bool keepBackup) {
+    Cleanup cleanup;
+    std::vector<Prepared> prepared;
+    for (const auto& [path, bytes] : files) {
+        prepared.push_back(prepare(path, bytes, cleanup));
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        throwErrno(errno, fmt::format("cannot write {}", quoted(path)));
+    // The old contents stay reachable until every file is replaced: as the .bak files, or as
+    // hidden links removed at the end.
+    std::vector<fs::path> links;
+    for (Prepared& p : prepared) {
+        if (!p.exists) {
+            continue;
+        }
+        if (keepBackup) {
+            p.undo = fs::path(fmt::format("{}.bak", p.target.string()));
+            keepBackupOf(p.target, p.undo, cleanup);
+        } else {
+            p.undo =
+                p.target.parent_path() / fmt::format(".{}.undo-{}", p.target.filename().string(), ::getpid());
+            keepBackupOf(p.target, p.undo, cleanup);
+            links.push_back(p.undo);
+        }
+    }
+    std::size_t done = 0;
+    for (; done < prepared.size(); ++done) {
+        if (::rename(prepared[done].temporary.c_str(), prepared[done].target.c_str()) != 0) {
+            break;
+        }
+    }
+    if (done < prepared.size()) {
+        const int error = errno;
+        // Put back what was already replaced: the set is either all old or all new.
+        for (std::size_t i = 0; i < done; ++i) {
+            const Prepared& p = prepared[i];
+            if (p.exists) {
+                fs::path restore;
+                const int fd = createExclusive(p.target, "restore", restore);
+                if (fd >= 0) {
+                    ::close(fd);
+                    ::unlink(restore.c_str());
+                    if (::link(p.undo.c_str(), restore.c_str()) == 0) {
+                        (void)::rename(restore.c_str(), p.target.c_str());
+                    }
+                }
+            } else {
+                ::unlink(p.target.c_str());
+            }
+        }
+        for (const fs::path& link : links) {
+            ::unlink(link.c_str());
+        }
+        throwErrno(error, fmt::format("cannot write {}", quoted(prepared[done].path)));
     }
     cleanup.temporaries.clear();
+    for (const fs::path& link : links) {
+        ::unlink(link.c_str());
+    }
 
-    // Make the rename itself durable; the data is already safe, so a failure here is not reported.
-    const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
+    // Make the renames themselves durable; the data is already safe, so a failure here is not
+    // reported.
+    std::vector<fs::path> folders;
+    for (const Prepared& p : prepared) {
+        if (std::find(folders.begin(), folders.end(), p.target.parent_path()) == folders.end()) {
+            folders.push_back(p.target.parent_path());
+        }
+    }
+    for (const fs::path& folder : folders) {
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            (void)::fsync(dir);
+            ::close(dir);
+        }
     }
 }
 

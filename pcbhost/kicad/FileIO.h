@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace pcbhost::sexpr {
 
@@ -16,5 +18,11 @@ std::string readFile(const std::filesystem::path& path);
 // `<name>.bak` beside it. On failure the target is untouched, the temporary is removed, and a
 // std::system_error naming the file is thrown. A symbolic link is followed, so the link survives.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool keepBackup = true);
+
+// Replaces several files as one step: every new content is written and flushed beside its target
+// before any target is replaced; a failure on the way leaves every file (and none half-written)
+// as it was, putting back those already replaced.
+void writeFilesAtomically(const std::vector<std::pair<std::filesystem::path, std::string>>& files,
+                          bool keepBackup = true);
 
 } // namespace pcbhost::sexpr

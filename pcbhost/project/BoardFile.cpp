@@ -1,10 +1,10 @@
 #include "pcbhost/project/BoardFile.h"
 
+#include "pcbhost/kicad/Uuid.h"
 #include "permutor/host/Text.h"
 
 #include <cmath>
 #include <numbers>
-#include <random>
 
 namespace pcbhost::kicad {
 
@@ -34,17 +34,6 @@ bool IsCopperName(std::string_view name) {
 
 bool YesValue(std::string_view value) {
     return permutor::host::Text_EqualNoCase(value, "yes");
-}
-
-// A random version-4 UUID in KiCad's spelling, for objects the writer adds.
-std::string NewUuid() {
-    static std::mt19937_64 rng{std::random_device{}()};
-    const std::uint64_t a = rng(), b = rng();
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%08x-%04x-4%03x-%04x-%012llx", unsigned(a >> 32),
-                  unsigned((a >> 16) & 0xFFFF), unsigned(a & 0xFFF), unsigned(0x8000 | ((b >> 48) & 0x3FFF)),
-                  static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
-    return buf;
 }
 
 } // namespace
@@ -386,6 +375,20 @@ bool TBoardFile::Changed() const {
             source.Component->PartSwappingEnabled() != source.PartSwap)
             return true;
     return false;
+}
+
+std::vector<TBoardFile::TPadChange> TBoardFile::ChangedPads() const {
+    std::vector<TPadChange> changes;
+    for (const auto& source : FPrimitives) {
+        if (source.Primitive->Kind() != ePadObject || !source.Primitive->OwnerComponent())
+            continue;
+        TPcbNet* net = source.Primitive->OwnerNet();
+        const std::string name = net ? net->Name() : std::string();
+        if (name != source.OriginalNet)
+            changes.push_back({source.Primitive->OwnerComponent()->NameText(),
+                               static_cast<TPad*>(source.Primitive)->Name(), source.OriginalNet, name});
+    }
+    return changes;
 }
 
 std::string TBoardFile::Render() const {

@@ -23,6 +23,11 @@ public:
 
     // Whether the model differs from the file.
     bool Changed() const;
+    // Pads of footprints whose net differs from the file's.
+    struct TPadChange {
+        std::string Reference, Pad, OldNet, NewNet;
+    };
+    std::vector<TPadChange> ChangedPads() const;
     // The file's text with the model's changes applied (byte-identical when nothing changed).
     std::string Render() const;
 

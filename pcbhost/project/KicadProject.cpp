@@ -152,6 +152,18 @@ void TKicadProject::SetSwapOptions(const TSwapOptions& options) {
     FProject->SetAllowNetLabelSwapping(options.AllowNetLabelChanges);
 }
 
+const TBackAnnotation& TKicadProject::BackAnnotate() {
+    FBackAnnotation = {};
+    if (!FSchematics || !FBoardFile || !FProject)
+        return FBackAnnotation;
+    std::vector<TPinChange> changes;
+    for (const auto& pad : FBoardFile->ChangedPads())
+        changes.push_back({pad.Reference, pad.Pad, pad.OldNet, pad.NewNet});
+    FBackAnnotation = BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges);
+    FSchematics->SetSheetEdits(FBackAnnotation.SheetEdits);
+    return FBackAnnotation;
+}
+
 bool TKicadProject::Changed() const {
     if (FBoardFile && FBoardFile->Changed())
         return true;
@@ -177,11 +189,13 @@ std::vector<std::string> TKicadProject::Save(const TSaveOptions& options) {
                             {"allow_net_label_changes", FOptions.AllowNetLabelChanges}};
         files.emplace_back(SidecarPath(), j.dump(2) + "\n");
     }
+    std::vector<std::pair<std::filesystem::path, std::string>> batch;
     std::vector<std::string> written;
-    for (const auto& [path, text] : files) {
-        sexpr::writeFileAtomically(path, text, options.KeepBackup);
+    for (auto& [path, text] : files) {
+        batch.emplace_back(path, std::move(text));
         written.push_back(path);
     }
+    sexpr::writeFilesAtomically(batch, options.KeepBackup);
     FSavedOptions = FOptions;
     return written;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "pcbhost/model/Host.h"
+#include "pcbhost/project/BackAnnotation.h"
 #include "pcbhost/project/BoardFile.h"
 #include "pcbhost/project/SchematicFiles.h"
 
@@ -51,6 +52,13 @@ public:
     const TSwapOptions& SwapOptions() const { return FOptions; }
     void SetSwapOptions(const TSwapOptions& options);
 
+    // Makes the schematic follow the pads whose nets changed on the board (see BackAnnotation.h):
+    // plans the sheet edits, which the next Save writes with the board. Nothing to do without a
+    // schematic. Planning again replaces the previous plan.
+    const TBackAnnotation& BackAnnotate();
+    // The last plan; empty before BackAnnotate().
+    const TBackAnnotation& BackAnnotation() const { return FBackAnnotation; }
+
     // Whether any file would change on save.
     bool Changed() const;
     // Writes every changed file; returns the paths written. Renders all files before writing
@@ -66,6 +74,7 @@ private:
     std::unique_ptr<TSchematicSet> FSchematics;
     TSwapOptions FOptions, FSavedOptions;
     bool FSidecarExists = false;
+    TBackAnnotation FBackAnnotation;
 };
 
 } // namespace pcbhost::kicad

@@ -221,8 +221,8 @@ void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::str
 }
 
 TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& projectName,
-                             TDocumentFactory factory)
-    : FRootPath(rootPath), FProjectName(projectName), FFactory(std::move(factory)) {
+                             TDocumentFactory factory, const std::map<std::string, std::string>* texts)
+    : FRootPath(rootPath), FProjectName(projectName), FFactory(std::move(factory)), FTexts(texts) {
     TFile& root = FileOf(rootPath);
     if (root.Version < 20211123)
         root.Doc.root().require("version").fail(
@@ -244,7 +244,12 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     auto it = FFiles.find(path);
     if (it != FFiles.end())
         return *it->second;
-    auto file = std::make_unique<TFile>(TFile{path, sexpr::Document::load(path, "kicad_sch"), nullptr, 0});
+    auto text = FTexts ? FTexts->find(path) : std::map<std::string, std::string>::const_iterator();
+    auto file = std::make_unique<TFile>(TFile{path,
+                                              FTexts && text != FTexts->end()
+                                                  ? sexpr::Document::parse(text->second, path, "kicad_sch")
+                                                  : sexpr::Document::load(path, "kicad_sch"),
+                                              nullptr, 0});
     file->Version = file->Doc.root().require("version").intAt(1);
     file->Sheet = &FFactory(path);
     FFileOrder.push_back(path);
@@ -434,8 +439,35 @@ void TSchematicSet::ResolveLabels(TBoard* board) {
     }
 }
 
-std::map<std::string, std::string> TSchematicSet::Render() const {
+const sexpr::Document& TSchematicSet::FileDocument(std::size_t index) const {
+    return FFiles.at(FFileOrder.at(index))->Doc;
+}
+
+std::int64_t TSchematicSet::FileVersion(std::size_t index) const {
+    return FFiles.at(FFileOrder.at(index))->Version;
+}
+
+std::map<std::string, std::string>
+TSchematicSet::RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& sheetEdits) const {
     std::map<std::string, sexpr::Document> edited;
+    for (const auto& [index, edits] : sheetEdits) {
+        if (edits.empty())
+            continue;
+        const TFile& file = *FFiles.at(FFileOrder.at(index));
+        sexpr::Document& doc = edited.emplace(file.Path, file.Doc).first->second;
+        for (const auto& edit : edits)
+            switch (edit.Kind) {
+            case TSheetEdit::eSetText:
+                doc.setQuoted(edit.Node, edit.Text);
+                break;
+            case TSheetEdit::eRemove:
+                doc.remove(edit.Node);
+                break;
+            case TSheetEdit::eInsertLineAfter:
+                doc.insertLineAfter(edit.Node, edit.Text);
+                break;
+            }
+    }
     std::set<std::pair<const TFile*, std::uint32_t>> done;
     for (const auto& unit : FUnits) {
         std::string texts[3];

@@ -37,7 +37,9 @@ public:
 
     // Reads the root sheet and its hierarchy. `projectName` picks the instance block of KiCad 7+
     // files. Throws sexpr::ParseError naming the file, line and column of what it cannot read.
-    TSchematicSet(const std::string& rootPath, const std::string& projectName, TDocumentFactory factory);
+    // `texts`, when given, stands in for the files it names (a hierarchy as it would be saved).
+    TSchematicSet(const std::string& rootPath, const std::string& projectName, TDocumentFactory factory,
+                  const std::map<std::string, std::string>* texts = nullptr);
     ~TSchematicSet();
 
     // Net labels and ports at pin ends join the nets of those pins: with a board, the pin's pad
@@ -45,9 +47,29 @@ public:
     void ResolveLabels(TBoard* board);
 
     const std::vector<std::string>& Files() const { return FFileOrder; }
+    // The parsed file of Files()[index] as read, and its format version.
+    const sexpr::Document& FileDocument(std::size_t index) const;
+    std::int64_t FileVersion(std::size_t index) const;
+
+    // An edit of a sheet's text beyond the swap fields (the back-annotation's labels and wires),
+    // applied when the files are rendered.
+    struct TSheetEdit {
+        enum TKind { eSetText, eRemove, eInsertLineAfter } Kind;
+        sexpr::Node Node; // the atom to set, the node to remove, the node to insert after
+        std::string Text;
+    };
+    void SetSheetEdits(std::map<std::size_t, std::vector<TSheetEdit>> edits) {
+        FSheetEdits = std::move(edits);
+    }
+    const std::map<std::size_t, std::vector<TSheetEdit>>& SheetEdits() const { return FSheetEdits; }
     const std::vector<std::shared_ptr<TSchSymbol>>& Symbols() const { return FSymbolList; }
     // Files whose swap fields differ from the model, with their new text.
-    std::map<std::string, std::string> Render() const;
+    std::map<std::string, std::string> Render() const { return RenderWith(FSheetEdits); }
+    // The same with other sheet edits in place of the set's own.
+    std::map<std::string, std::string>
+    RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& edits) const;
+    const std::string& RootPath() const { return FRootPath; }
+    const std::string& ProjectName() const { return FProjectName; }
     bool Changed() const { return !Render().empty(); }
 
 private:
@@ -67,6 +89,8 @@ private:
     std::vector<TUnitSource> FUnits;
     std::vector<TLabel> FLabels;
     std::map<std::string, std::pair<std::string, std::int32_t>> FLegacyInstances; // KiCad 6 path -> ref, unit
+    const std::map<std::string, std::string>* FTexts = nullptr;
+    std::map<std::size_t, std::vector<TSheetEdit>> FSheetEdits;
 };
 
 } // namespace pcbhost::kicad
