@@ -251,7 +251,7 @@ bool TPlanner::PlanPin(const TPinChange& change, TBackAnnotation& out, std::stri
                                 std::to_string(node.line()) + ")");
         }
     }
-    const sexpr::Document& doc = FSet.FileDocument(pin.File);
+    const sexpr::Document& doc = FSet.Document(pin.File);
     out.SheetEdits[pin.File].push_back(
         {TSchematicSet::TSheetEdit::eInsertLineAfter, InsertionPoint(doc),
          LabelText(kind, *text, pin.Points.front(), pin.Angle, FSet.FileVersion(pin.File))});

@@ -8,6 +8,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,12 @@ struct TSchItem {
     std::vector<TSchPoint> Points; // where it connects: both ends of a wire or bus, else its one point
     double Angle = 0;              // labels: their orientation in degrees as written; pins: the direction
                                    // from the pin end into the symbol body (0 right, 90 up, 180 left, 270 down)
+    std::string PinName;           // pins: the library pin's name ("" for "~")
+    std::string PinType;           // pins: the electrical type as written ("power_in", "passive", ...)
+    std::int32_t Unit = 0;         // pins: the placed unit that shows it
+    std::int32_t Child = -1;       // sheet pins: the instance of the sheet they lead into
+    bool Hidden = false;           // pins: hidden in the library
+    sexpr::Node Library;           // pins: the library symbol
 };
 
 // One instance of a sheet: the root ("/"), or a sheet below it reached by a chain of sheet symbols.
@@ -70,6 +77,13 @@ public:
     // The net of a component's pin as KiCad names it; "" when the pin is not placed or connects to
     // nothing (KiCad then names it "unconnected-(U1-Pad3)").
     std::string PinNet(std::string_view reference, std::string_view pin) const;
+    // The net of a pin as KiCad's netlist names it, "unconnected-(U1-Pad3)" included; "" when not placed.
+    std::string PinNetName(std::string_view reference, std::string_view pin) const;
+    struct TPinNet {
+        std::string Reference, Pin, Net;
+    };
+    // Every placed pin of every component (power symbols aside) with its PinNetName, sorted.
+    std::vector<TPinNet> PinNets() const;
     // Where a placed pin is: its instance and item index. False when not placed.
     bool FindPin(std::string_view reference, std::string_view pin, std::size_t& instance,
                  std::size_t& item) const;
@@ -77,8 +91,16 @@ public:
     std::vector<std::size_t> SubgraphItems(std::size_t instance, std::int32_t subgraph) const;
 
 private:
+    struct TPinPlace {
+        std::size_t Instance, Item;
+        std::string Net; // the whole name, "unconnected-(...)" included
+    };
+    void Collect(const TSchematicSet& set);
+    void Connect(TSchSheetInstance& instance);
+    void NameNets(const TSchematicSet& set);
+
     std::vector<TSchSheetInstance> FInstances;
-    // (implementation detail: indexes by reference/pin etc.)
+    std::map<std::pair<std::string, std::string>, TPinPlace> FPins; // (reference, pin number)
 };
 
 } // namespace pcbhost::kicad

@@ -3,6 +3,7 @@
 #include "pcbhost/model/Board.h"
 #include "permutor/host/Text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
@@ -235,7 +236,11 @@ TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& pro
             FLegacyInstances[std::string(path.valueAt(1))] = {
                 ref ? std::string(ref.valueAt(1)) : std::string(), unit ? std::int32_t(unit.intAt(1)) : 1};
         }
-    Visit(rootPath, {}, "/", 0);
+    Visit(rootPath, {}, "/", 0, -1, Node());
+}
+
+const sexpr::Document& TSchematicSet::Document(std::size_t file) const {
+    return FFiles.at(FFileOrder.at(file))->Doc;
 }
 
 TSchematicSet::~TSchematicSet() = default;
@@ -257,7 +262,7 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
 }
 
 void TSchematicSet::Visit(const std::string& path, const std::vector<std::string>& sheetUuids,
-                          const std::string& sheetNames, int depth) {
+                          const std::string& sheetNames, int depth, std::int32_t parent, Node sheetNode) {
     if (depth > 32)
         throw std::runtime_error(
             path + ": the sheet hierarchy is deeper than 32 levels (a sheet that contains itself?)");
@@ -265,6 +270,10 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
     Node root = file.Doc.root();
     Node libSymbols = root.find("lib_symbols");
     const std::string instance = JoinPath(sheetUuids, '/');
+    const auto visit = std::int32_t(FVisits.size());
+    const std::size_t fileIndex =
+        std::size_t(std::find(FFileOrder.begin(), FFileOrder.end(), path) - FFileOrder.begin());
+    FVisits.push_back({instance.empty() ? "/" : instance, sheetNames, fileIndex, parent, sheetNode});
 
     for (Node symbol : root.children()) {
         if (!symbol.is("symbol") || !symbol.find("lib_id"))
@@ -281,9 +290,6 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
                     lib = candidate;
                     break;
                 }
-        if (lib && lib.find("power"))
-            continue;
-
         std::string reference = PropertyValue(symbol, "Reference");
         std::int32_t unit = symbol.find("unit") ? std::int32_t(symbol.find("unit").intAt(1)) : 1;
         if (Node instances = symbol.find("instances")) {
@@ -310,10 +316,13 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
             reference = it->second.first;
             unit = it->second.second;
         }
-        if (reference.empty() || reference[0] == '#')
+        std::int32_t style = symbol.find("convert") ? std::int32_t(symbol.find("convert").intAt(1)) : 1;
+        if (Node bodyStyle = symbol.find("body_style"))
+            style = std::int32_t(bodyStyle.intAt(1));
+        FPlaced.push_back({std::size_t(visit), symbol, lib, reference, unit, style});
+        if ((lib && lib.find("power")) || reference.empty() || reference[0] == '#')
             continue;
 
-        std::int32_t style = symbol.find("convert") ? std::int32_t(symbol.find("convert").intAt(1)) : 1;
         std::int32_t unitCount = 1;
         const std::vector<TLibPin> libPins =
             lib ? LibraryPins(lib, style, unitCount) : std::vector<TLibPin>{};
@@ -384,7 +393,7 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
                        fs::path(FRootPath).filename().string());
         auto uuids = sheetUuids;
         uuids.push_back(sheet.find("uuid") ? std::string(sheet.find("uuid").valueAt(1)) : name);
-        Visit(child.lexically_normal().string(), uuids, sheetNames + name + "/", depth + 1);
+        Visit(child.lexically_normal().string(), uuids, sheetNames + name + "/", depth + 1, visit, sheet);
     }
 }
 
@@ -437,10 +446,6 @@ void TSchematicSet::ResolveLabels(TBoard* board) {
         else
             added.SetPosition(label.X, label.Y);
     }
-}
-
-const sexpr::Document& TSchematicSet::FileDocument(std::size_t index) const {
-    return FFiles.at(FFileOrder.at(index))->Doc;
 }
 
 std::int64_t TSchematicSet::FileVersion(std::size_t index) const {

@@ -47,8 +47,28 @@ public:
     void ResolveLabels(TBoard* board);
 
     const std::vector<std::string>& Files() const { return FFileOrder; }
-    // The parsed file of Files()[index] as read, and its format version.
-    const sexpr::Document& FileDocument(std::size_t index) const;
+    // The parsed text of Files()[file].
+    const sexpr::Document& Document(std::size_t file) const;
+
+    // One visit of a sheet file: the root, or a sheet reached through a chain of sheet symbols.
+    struct TSheetVisit {
+        std::string UuidPath; // "/" for the root, else "/<sheet uuid>/<sheet uuid>..."
+        std::string NamePath; // "/" or "/<name>/<name>/"
+        std::size_t File = 0;
+        std::int32_t Parent = -1; // the visit whose sheet symbol led here; -1 for the root
+        sexpr::Node Sheet;        // that sheet symbol (in the parent's file); null for the root
+    };
+    // Every placed symbol of every visit, power symbols and unannotated ones included.
+    struct TPlacedSymbol {
+        std::size_t Visit = 0;
+        sexpr::Node Symbol, Lib; // Lib: its library symbol in the file's lib_symbols (may be null)
+        std::string Reference;   // in this visit
+        std::int32_t Unit = 1, Style = 1;
+    };
+    const std::vector<TSheetVisit>& SheetVisits() const { return FVisits; }
+    const std::vector<TPlacedSymbol>& PlacedSymbols() const { return FPlaced; }
+
+    // The format version of Files()[index].
     std::int64_t FileVersion(std::size_t index) const;
 
     // An edit of a sheet's text beyond the swap fields (the back-annotation's labels and wires),
@@ -77,7 +97,7 @@ private:
     struct TUnitSource;
     struct TLabel;
     void Visit(const std::string& path, const std::vector<std::string>& sheetUuids,
-               const std::string& sheetNames, int depth);
+               const std::string& sheetNames, int depth, std::int32_t parent, sexpr::Node sheet);
     TFile& FileOf(const std::string& path);
 
     std::string FRootPath, FProjectName, FRootUuid;
@@ -88,6 +108,8 @@ private:
     std::vector<std::shared_ptr<TSchSymbol>> FSymbolList;
     std::vector<TUnitSource> FUnits;
     std::vector<TLabel> FLabels;
+    std::vector<TSheetVisit> FVisits;
+    std::vector<TPlacedSymbol> FPlaced;
     std::map<std::string, std::pair<std::string, std::int32_t>> FLegacyInstances; // KiCad 6 path -> ref, unit
     const std::map<std::string, std::string>* FTexts = nullptr;
     std::map<std::size_t, std::vector<TSheetEdit>> FSheetEdits;

@@ -1,0 +1,360 @@
+#include "pcbhost/project/SchematicConnectivity.h"
+
+#include "pcbhost/project/SchematicFiles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <set>
+#include <tuple>
+
+namespace pcbhost::kicad {
+
+using sexpr::Node;
+
+namespace {
+
+// KiCad keeps schematic coordinates in units of 100 nm: points that round to the same unit are
+// the same point there, so they are here too.
+std::int64_t Units(double mm) {
+    return std::llround(mm * 1e4);
+}
+
+// The rotation and mirroring of a placed symbol as an integer matrix on library coordinates
+// (already turned to the sheet's downward Y).
+struct TTransform {
+    int XX = 1, XY = 0, YX = 0, YY = 1;
+    void Apply(std::int64_t x, std::int64_t y, std::int64_t& outX, std::int64_t& outY) const {
+        outX = XX * x + XY * y;
+        outY = YX * x + YY * y;
+    }
+};
+
+TTransform TransformOf(Node symbol) {
+    Node at = symbol.find("at");
+    const int quarter = at && at.size() > 3 ? int(std::lround(at.doubleAt(3) / 90.0)) : 0;
+    const int c[4] = {1, 0, -1, 0}, s[4] = {0, 1, 0, -1};
+    const int k = ((quarter % 4) + 4) % 4;
+    // Counter-clockwise as the sheet shows it (Y pointing down).
+    TTransform t{c[k], s[k], -s[k], c[k]};
+    if (Node mirror = symbol.find("mirror"); mirror && mirror.size() > 1) {
+        if (mirror.valueAt(1) == "x")
+            t.YX = -t.YX, t.YY = -t.YY;
+        else if (mirror.valueAt(1) == "y")
+            t.XX = -t.XX, t.XY = -t.XY;
+    }
+    return t;
+}
+
+bool Hidden(Node item) {
+    for (Node child : item.children()) {
+        if (child.isAtom() && child.value() == "hide")
+            return true;
+        if (child.is("hide") && child.size() > 1 && child.valueAt(1) == "yes")
+            return true;
+    }
+    return false;
+}
+
+std::string Property(Node symbol, std::string_view key) {
+    for (Node child : symbol.children())
+        if (child.is("property") && child.size() > 2 && child.valueAt(1) == key)
+            return std::string(child.valueAt(2));
+    return {};
+}
+
+bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style) {
+    const auto last = name.rfind('_');
+    if (last == std::string_view::npos || last == 0)
+        return false;
+    const auto prev = name.rfind('_', last - 1);
+    if (prev == std::string_view::npos)
+        return false;
+    try {
+        unit = std::stoi(std::string(name.substr(prev + 1, last - prev - 1)));
+        style = std::stoi(std::string(name.substr(last + 1)));
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+TSchPoint PointOf(Node at) {
+    return {Units(at.doubleAt(1)) * 100, Units(at.doubleAt(2)) * 100};
+}
+
+// Whether p lies on the segment a-b, its ends excluded.
+bool Inside(const TSchPoint& a, const TSchPoint& b, const TSchPoint& p) {
+    if (p == a || p == b)
+        return false;
+    const __int128 cross = __int128(b.X - a.X) * (p.Y - a.Y) - __int128(b.Y - a.Y) * (p.X - a.X);
+    if (cross != 0)
+        return false;
+    return std::min(a.X, b.X) <= p.X && p.X <= std::max(a.X, b.X) && std::min(a.Y, b.Y) <= p.Y &&
+           p.Y <= std::max(a.Y, b.Y);
+}
+
+struct TUnion {
+    std::vector<std::int32_t> Up;
+    explicit TUnion(std::size_t n) : Up(n) { std::iota(Up.begin(), Up.end(), 0); }
+    std::int32_t Find(std::int32_t x) {
+        while (Up[std::size_t(x)] != x)
+            x = Up[std::size_t(x)] = Up[std::size_t(Up[std::size_t(x)])];
+        return x;
+    }
+    void Join(std::int32_t a, std::int32_t b) {
+        a = Find(a), b = Find(b);
+        if (a != b)
+            Up[std::size_t(std::max(a, b))] = std::min(a, b);
+    }
+    std::int32_t Add() {
+        Up.push_back(std::int32_t(Up.size()));
+        return Up.back();
+    }
+};
+
+} // namespace
+
+TSchPoint SchPoint_FromMm(double x, double y) {
+    return {Units(x) * 100, Units(y) * 100};
+}
+
+TSchematicConnectivity::TSchematicConnectivity(const TSchematicSet& set) {
+    Collect(set);
+    for (auto& instance : FInstances)
+        Connect(instance);
+    NameNets(set);
+}
+
+void TSchematicConnectivity::Collect(const TSchematicSet& set) {
+    const auto& visits = set.SheetVisits();
+    FInstances.resize(visits.size());
+    for (std::size_t v = 0; v < visits.size(); ++v) {
+        TSchSheetInstance& instance = FInstances[v];
+        instance.UuidPath = visits[v].UuidPath;
+        instance.NamePath = visits[v].NamePath;
+        instance.File = visits[v].File;
+        const std::size_t file = instance.File;
+        auto add = [&](TSchItemKind kind, Node node, std::string text) -> TSchItem& {
+            TSchItem& item = instance.Items.emplace_back();
+            item.Kind = kind;
+            item.File = file;
+            item.Node = node;
+            item.Text = std::move(text);
+            return item;
+        };
+        for (Node node : set.Document(file).root().children()) {
+            if (node.is("wire") || node.is("bus")) {
+                Node pts = node.find("pts");
+                if (!pts)
+                    continue;
+                auto& item = add(node.is("wire") ? TSchItemKind::Wire : TSchItemKind::Bus, node, {});
+                for (Node xy : pts.findAll("xy"))
+                    item.Points.push_back(PointOf(xy));
+                if (item.Points.size() != 2)
+                    instance.Items.pop_back();
+            } else if (node.is("bus_entry")) {
+                Node at = node.find("at"), size = node.find("size");
+                if (!at || !size)
+                    continue;
+                auto& item = add(TSchItemKind::BusEntry, node, {});
+                const TSchPoint p = PointOf(at);
+                item.Points = {p, {p.X + Units(size.doubleAt(1)) * 100, p.Y + Units(size.doubleAt(2)) * 100}};
+            } else if (node.is("junction") || node.is("no_connect")) {
+                if (Node at = node.find("at"))
+                    add(node.is("junction") ? TSchItemKind::Junction : TSchItemKind::NoConnect, node, {})
+                        .Points = {PointOf(at)};
+            } else if (node.is("label") || node.is("global_label") || node.is("hierarchical_label")) {
+                Node at = node.find("at");
+                if (!at)
+                    continue;
+                const auto kind = node.is("label")          ? TSchItemKind::Label
+                                  : node.is("global_label") ? TSchItemKind::GlobalLabel
+                                                            : TSchItemKind::HierLabel;
+                auto& item = add(kind, node, std::string(node.valueAt(1)));
+                item.Points = {PointOf(at)};
+                item.Angle = at.size() > 3 ? at.doubleAt(3) : 0;
+            }
+        }
+    }
+    // Sheet pins join the instance of the sheet they lead into.
+    for (std::size_t v = 1; v < visits.size(); ++v) {
+        const auto parent = std::size_t(visits[v].Parent);
+        TSchSheetInstance& instance = FInstances[parent];
+        for (Node pin : visits[v].Sheet.findAll("pin")) {
+            Node at = pin.find("at");
+            if (!at)
+                continue;
+            TSchItem& item = instance.Items.emplace_back();
+            item.Kind = TSchItemKind::SheetPin;
+            item.File = instance.File;
+            item.Node = pin;
+            item.Text = std::string(pin.valueAt(1));
+            item.Points = {PointOf(at)};
+            item.Angle = at.size() > 3 ? at.doubleAt(3) : 0;
+            item.Child = std::int32_t(v);
+        }
+    }
+    // Pins of placed symbols: the pins of the placed unit and those common to all units, in the
+    // placed body style.
+    for (const auto& placed : set.PlacedSymbols()) {
+        if (!placed.Lib)
+            continue;
+        TSchSheetInstance& instance = FInstances[placed.Visit];
+        const bool power = bool(placed.Lib.find("power"));
+        const std::string value = Property(placed.Symbol, "Value");
+        Node at = placed.Symbol.find("at");
+        const TSchPoint origin = at ? PointOf(at) : TSchPoint{};
+        const TTransform t = TransformOf(placed.Symbol);
+        for (Node sub : placed.Lib.findAll("symbol")) {
+            std::int32_t unit = 0, style = 0;
+            if (!SubSymbolUnit(sub.valueAt(1), unit, style))
+                continue;
+            if ((unit != 0 && unit != placed.Unit) || (style != 0 && style != placed.Style))
+                continue;
+            for (Node pin : sub.findAll("pin")) {
+                Node number = pin.find("number"), name = pin.find("name"), pinAt = pin.find("at");
+                if (!number || !pinAt)
+                    continue;
+                const std::string type(pin.valueAt(1));
+                const bool powerPin = power && type == "power_in";
+                std::int64_t dx, dy;
+                t.Apply(Units(pinAt.doubleAt(1)), -Units(pinAt.doubleAt(2)), dx, dy);
+                // The pin's direction from its end into the body, turned like the symbol.
+                const double a = (pinAt.size() > 3 ? pinAt.doubleAt(3) : 0) * M_PI / 180.0;
+                std::int64_t ux, uy;
+                t.Apply(std::llround(std::cos(a) * 1000), -std::llround(std::sin(a) * 1000), ux, uy);
+                double angle = std::atan2(double(-uy), double(ux)) * 180.0 / M_PI;
+                if (angle < 0)
+                    angle += 360;
+                std::string pinName = name ? std::string(name.valueAt(1)) : std::string();
+                if (pinName == "~")
+                    pinName.clear();
+                TSchItem& item = instance.Items.emplace_back();
+                item.Kind = powerPin ? TSchItemKind::PowerPin : TSchItemKind::Pin;
+                item.File = instance.File;
+                item.Node = placed.Symbol;
+                item.Text = powerPin ? value : std::string(number.valueAt(1));
+                item.Reference = placed.Reference;
+                item.Points = {{origin.X + dx * 100, origin.Y + dy * 100}};
+                item.Angle = std::fmod(std::round(angle), 360.0);
+                item.PinName = std::move(pinName);
+                item.PinType = type;
+                item.Unit = placed.Unit;
+                item.Hidden = Hidden(pin);
+                item.Library = placed.Lib;
+            }
+        }
+    }
+}
+
+void TSchematicConnectivity::Connect(TSchSheetInstance& instance) {
+    auto& items = instance.Items;
+    std::map<TSchPoint, std::vector<std::int32_t>> at;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        for (const auto& p : items[i].Points)
+            at[p].push_back(std::int32_t(i));
+    // Junctions and labels sitting on the middle of a wire or bus join it there, as if the
+    // segment were cut at that point; a bare crossing, or a pin on a segment's middle, does not.
+    std::vector<std::int32_t> segments;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].Kind == TSchItemKind::Wire || items[i].Kind == TSchItemKind::Bus)
+            segments.push_back(std::int32_t(i));
+    std::set<TSchPoint> busPoints;
+    for (std::int32_t s : segments)
+        if (items[std::size_t(s)].Kind == TSchItemKind::Bus)
+            for (const auto& p : items[std::size_t(s)].Points)
+                busPoints.insert(p);
+    for (auto& [point, list] : at) {
+        bool splits = false, entry = false;
+        for (std::int32_t i : list) {
+            const auto kind = items[std::size_t(i)].Kind;
+            splits = splits || kind == TSchItemKind::Junction || kind == TSchItemKind::Label ||
+                     kind == TSchItemKind::GlobalLabel || kind == TSchItemKind::HierLabel;
+            entry = entry || kind == TSchItemKind::BusEntry;
+        }
+        if (!splits && !entry)
+            continue;
+        for (std::int32_t s : segments) {
+            const auto& seg = items[std::size_t(s)];
+            if (!Inside(seg.Points[0], seg.Points[1], point))
+                continue;
+            if (seg.Kind == TSchItemKind::Bus)
+                busPoints.insert(point);
+            if (splits)
+                list.push_back(s);
+        }
+    }
+    TUnion u(items.size());
+    for (const auto& [point, list] : at) {
+        // Where a bus entry meets a bus, it belongs to the bus side only: the net items that
+        // happen to lie there are not joined through it.
+        const bool onBus = busPoints.count(point) > 0;
+        for (std::size_t a = 0; a < list.size(); ++a)
+            for (std::size_t b = a + 1; b < list.size(); ++b) {
+                const auto ka = items[std::size_t(list[a])].Kind, kb = items[std::size_t(list[b])].Kind;
+                if (ka == TSchItemKind::BusEntry || kb == TSchItemKind::BusEntry) {
+                    if (onBus)
+                        continue;
+                    if (ka == TSchItemKind::Bus || kb == TSchItemKind::Bus)
+                        continue;
+                }
+                u.Join(list[a], list[b]);
+            }
+    }
+    std::vector<std::int32_t> size(items.size(), 0);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        ++size[std::size_t(u.Find(std::int32_t(i)))];
+    std::map<std::int32_t, std::int32_t> number;
+    instance.SubgraphOf.assign(items.size(), -1);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto root = u.Find(std::int32_t(i));
+        const auto kind = items[i].Kind;
+        const bool namesOrCounts = kind == TSchItemKind::Pin || kind == TSchItemKind::PowerPin ||
+                                   kind == TSchItemKind::Label || kind == TSchItemKind::GlobalLabel ||
+                                   kind == TSchItemKind::HierLabel || kind == TSchItemKind::SheetPin;
+        if (size[std::size_t(root)] < 2 && !namesOrCounts)
+            continue;
+        auto [it, added] = number.try_emplace(root, std::int32_t(number.size()));
+        instance.SubgraphOf[i] = it->second;
+    }
+    instance.SubgraphNet.assign(number.size(), std::string());
+}
+
+std::vector<std::size_t> TSchematicConnectivity::SubgraphItems(std::size_t instance, std::int32_t subgraph) const {
+    std::vector<std::size_t> out;
+    const auto& in = FInstances.at(instance);
+    for (std::size_t i = 0; i < in.SubgraphOf.size(); ++i)
+        if (in.SubgraphOf[i] == subgraph && subgraph >= 0)
+            out.push_back(i);
+    return out;
+}
+
+bool TSchematicConnectivity::FindPin(std::string_view reference, std::string_view pin, std::size_t& instance,
+                                     std::size_t& item) const {
+    auto it = FPins.find({std::string(reference), std::string(pin)});
+    if (it == FPins.end())
+        return false;
+    instance = it->second.Instance;
+    item = it->second.Item;
+    return true;
+}
+
+std::string TSchematicConnectivity::PinNetName(std::string_view reference, std::string_view pin) const {
+    auto it = FPins.find({std::string(reference), std::string(pin)});
+    return it == FPins.end() ? std::string() : it->second.Net;
+}
+
+std::string TSchematicConnectivity::PinNet(std::string_view reference, std::string_view pin) const {
+    std::string net = PinNetName(reference, pin);
+    return net.starts_with("unconnected-(") ? std::string() : net;
+}
+
+std::vector<TSchematicConnectivity::TPinNet> TSchematicConnectivity::PinNets() const {
+    std::vector<TPinNet> out;
+    for (const auto& [key, place] : FPins)
+        out.push_back({key.first, key.second, place.Net});
+    return out;
+}
+
+} // namespace pcbhost::kicad
