@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -87,10 +88,10 @@ Node InsertionPoint(const sexpr::Document& doc) {
 
 class TPlanner {
 public:
-    TPlanner(const TSchematicSet& set, const TSchematicConnectivity& conn, bool allow)
-        : FSet(set), FConn(conn), FAllow(allow) {}
+    TPlanner(const TSchematicSet& set, const TSchematicConnectivity& conn, bool allow,
+             const std::vector<TPinChange>& changes);
 
-    // The edits that move one pin to its new net, added to `edits`; false (with the reason) when
+    // The edits that move one pin to its new net, added to `out`; false (with the reason) when
     // the schematic cannot be made to follow.
     bool PlanPin(const TPinChange& change, TBackAnnotation& out, std::string& reason);
 
@@ -98,18 +99,44 @@ private:
     std::optional<std::string> TextFor(std::size_t instance, TSchItemKind kind, const std::string& net) const;
     bool Rename(std::size_t file, Node label, const std::string& text, const std::string& pinName,
                 TBackAnnotation& out, std::string& reason);
+    void PlaceLabel(std::size_t instance, std::size_t pinItem, TSchItemKind kind, const std::string& text,
+                    const std::string& pinName, TBackAnnotation& out);
+    // Gives a net KiCad named after one of its pins ("Net-(U1-Pad3)") a name of its own: a label
+    // on a pin of it that stays, and the same name for the board's net. False when no pin of it
+    // on this sheet stays there.
+    bool NameNet(const std::string& net, std::size_t instance, TBackAnnotation& out, std::string& reason);
 
     const TSchematicSet& FSet;
     const TSchematicConnectivity& FConn;
     bool FAllow;
+    // Pins whose nets change ("REF\nPIN").
+    std::set<std::string> FMoving;
+    // Every net name the schematic has, so that new names are new.
+    std::set<std::string> FNetNames;
+    // Nets given a name of their own: net -> instance and label text.
+    std::map<std::string, std::pair<std::size_t, std::string>> FNamed;
     // Labels renamed so far (file, node) -> text: a sheet used twice must say one thing.
     std::map<std::pair<std::size_t, std::uint32_t>, std::string> FRenamed;
     std::set<std::pair<std::size_t, std::uint32_t>> FRemoved;
 };
 
+TPlanner::TPlanner(const TSchematicSet& set, const TSchematicConnectivity& conn, bool allow,
+                   const std::vector<TPinChange>& changes)
+    : FSet(set), FConn(conn), FAllow(allow) {
+    for (const auto& change : changes)
+        FMoving.insert(change.Reference + "\n" + change.Pin);
+    for (const auto& sheet : conn.Instances())
+        FNetNames.insert(sheet.SubgraphNet.begin(), sheet.SubgraphNet.end());
+}
+
 // The text a label of `kind` on this sheet instance needs to give `net`, if one can.
 std::optional<std::string> TPlanner::TextFor(std::size_t instance, TSchItemKind kind,
                                              const std::string& net) const {
+    if (auto named = FNamed.find(net); named != FNamed.end()) {
+        if (kind == TSchItemKind::Label && named->second.first == instance)
+            return named->second.second;
+        return std::nullopt;
+    }
     const TSchSheetInstance& sheet = FConn.Instances()[instance];
     // A label of the net already on this sheet names it as this sheet sees it (a hierarchical
     // label's text is not the net's name); local and hierarchical labels of one text join.
@@ -150,6 +177,72 @@ bool TPlanner::Rename(std::size_t file, Node label, const std::string& text, con
     return true;
 }
 
+void TPlanner::PlaceLabel(std::size_t instance, std::size_t pinItem, TSchItemKind kind,
+                          const std::string& text, const std::string& pinName, TBackAnnotation& out) {
+    const TSchItem& pin = FConn.Instances()[instance].Items[pinItem];
+    out.SheetEdits[pin.File].push_back(
+        {TSchematicSet::TSheetEdit::eInsertLineAfter, InsertionPoint(FSet.Document(pin.File)),
+         LabelText(kind, text, pin.Points.front(), pin.Angle, FSet.FileVersion(pin.File))});
+    ++out.LabelsPlaced;
+    out.Edits.push_back(pinName + ": " + (kind == TSchItemKind::GlobalLabel ? "global label" : "label") +
+                        " \"" + text + "\" placed on the pin");
+}
+
+bool TPlanner::NameNet(const std::string& net, std::size_t instance, TBackAnnotation& out,
+                       std::string& reason) {
+    if (FNamed.count(net))
+        return true;
+    if (!FAllow) {
+        reason =
+            "net " + net + " has no name a label could say, and the project does not allow net label changes";
+        return false;
+    }
+    // "Net-(U30A-IOT_170)" becomes "U30A-IOT_170", made unique among the schematic's nets.
+    std::string stem = net;
+    if (const auto open = stem.find('('); open != std::string::npos && stem.back() == ')')
+        stem = stem.substr(open + 1, stem.size() - open - 2);
+    for (char& c : stem)
+        if (c == '/' || c == ' ' || c == '{' || c == '}' || c == '[' || c == ']')
+            c = '_';
+    const TSchSheetInstance& sheet = FConn.Instances()[instance];
+    std::string text = stem;
+    for (int n = 2; FNetNames.count(sheet.NamePath + text); ++n)
+        text = stem + "_" + std::to_string(n);
+    // A pin of the net on this sheet that keeps it carries the label.
+    bool staysElsewhere = false;
+    for (std::size_t other = 0; other < FConn.Instances().size(); ++other) {
+        const TSchSheetInstance& there = FConn.Instances()[other];
+        for (std::size_t i = 0; i < there.Items.size() && other != instance && !staysElsewhere; ++i) {
+            const std::int32_t subgraph = there.SubgraphOf[i];
+            staysElsewhere = there.Items[i].Kind == TSchItemKind::Pin && subgraph >= 0 &&
+                             there.SubgraphNet[std::size_t(subgraph)] == net &&
+                             !FMoving.count(there.Items[i].Reference + "\n" + there.Items[i].Text);
+        }
+    }
+    for (std::size_t i = 0; i < sheet.Items.size(); ++i) {
+        const TSchItem& item = sheet.Items[i];
+        const std::int32_t subgraph = sheet.SubgraphOf[i];
+        if (item.Kind != TSchItemKind::Pin || item.Points.empty() || subgraph < 0 ||
+            sheet.SubgraphNet[std::size_t(subgraph)] != net ||
+            FMoving.count(item.Reference + "\n" + item.Text))
+            continue;
+        PlaceLabel(instance, i, TSchItemKind::Label, text, item.Reference + "-" + item.Text, out);
+        FNamed.emplace(net, std::make_pair(instance, text));
+        FNetNames.insert(sheet.NamePath + text);
+        out.NetRenames[net] = sheet.NamePath + text;
+        return true;
+    }
+    if (staysElsewhere) {
+        reason = "net " + net + " has no name a label could say, and its pins are on another sheet";
+        return false;
+    }
+    // No pin stays: the net is only what moves onto it, and the label on the moving pin names it.
+    FNamed.emplace(net, std::make_pair(instance, text));
+    FNetNames.insert(sheet.NamePath + text);
+    out.NetRenames[net] = sheet.NamePath + text;
+    return true;
+}
+
 bool TPlanner::PlanPin(const TPinChange& change, TBackAnnotation& out, std::string& reason) {
     const std::string pinName = change.Reference + "-" + change.Pin;
     std::size_t instance = 0, item = 0;
@@ -161,7 +254,8 @@ bool TPlanner::PlanPin(const TPinChange& change, TBackAnnotation& out, std::stri
         reason = "the pad has no net on the board";
         return false;
     }
-    if (FConn.PinNet(change.Reference, change.Pin) == change.NewNet)
+    const std::string oldNet = FConn.PinNetName(change.Reference, change.Pin);
+    if (oldNet == change.NewNet)
         return true; // the schematic says so already
     const TSchSheetInstance& sheet = FConn.Instances()[instance];
     const TSchItem& pin = sheet.Items[item];
@@ -169,6 +263,7 @@ bool TPlanner::PlanPin(const TPinChange& change, TBackAnnotation& out, std::stri
     std::vector<std::size_t> members =
         subgraph >= 0 ? FConn.SubgraphItems(instance, subgraph) : std::vector<std::size_t>{item};
 
+    // A bus entry only draws a wire into a bus; the labels on the wire decide the net.
     std::vector<std::size_t> labels, others, atPin;
     for (std::size_t m : members) {
         if (m == item)
@@ -177,13 +272,15 @@ bool TPlanner::PlanPin(const TPinChange& change, TBackAnnotation& out, std::stri
         if (IsLabel(it.Kind))
             labels.push_back(m);
         else if (it.Kind == TSchItemKind::Pin || it.Kind == TSchItemKind::PowerPin ||
-                 it.Kind == TSchItemKind::SheetPin || it.Kind == TSchItemKind::Bus ||
-                 it.Kind == TSchItemKind::BusEntry)
+                 it.Kind == TSchItemKind::SheetPin || it.Kind == TSchItemKind::Bus)
             others.push_back(m);
         if (!pin.Points.empty() &&
             std::find(it.Points.begin(), it.Points.end(), pin.Points.front()) != it.Points.end())
             atPin.push_back(m);
     }
+    const bool unnamed = IsGeneratedName(change.NewNet.substr(change.NewNet.rfind('/') + 1));
+    if (unnamed && !NameNet(change.NewNet, instance, out, reason))
+        return false;
 
     // The net reaches the pin only through labels: they take the new net's name.
     if (others.empty() && !labels.empty()) {
@@ -218,19 +315,22 @@ bool TPlanner::PlanPin(const TPinChange& change, TBackAnnotation& out, std::stri
     // The pin comes off its wire when exactly one wire ends on it; anything else on the pin end
     // (another pin, a label, a second wire running on) would stay joined.
     std::vector<Node> removals;
+    const auto wiresAtPin = std::count_if(
+        atPin.begin(), atPin.end(), [&](std::size_t a) { return sheet.Items[a].Kind == TSchItemKind::Wire; });
     for (std::size_t m : atPin) {
         const TSchItem& it = sheet.Items[m];
-        if (it.Kind == TSchItemKind::Junction || it.Kind == TSchItemKind::NoConnect)
+        if (it.Kind == TSchItemKind::Junction || it.Kind == TSchItemKind::NoConnect ||
+            (it.Kind == TSchItemKind::Wire && wiresAtPin == 1)) {
             removals.push_back(it.Node);
-        else if (it.Kind == TSchItemKind::Wire &&
-                 std::count_if(atPin.begin(), atPin.end(),
-                               [&](std::size_t a) { return sheet.Items[a].Kind == TSchItemKind::Wire; }) == 1)
-            removals.push_back(it.Node);
-        else {
+        } else {
             reason = "something other than a single wire ends on the pin";
             return false;
         }
     }
+    // What stays on the old net keeps its name: a net named after this pin gets a name of its own.
+    if (!others.empty() && IsGeneratedName(oldNet.substr(oldNet.rfind('/') + 1)) &&
+        !NameNet(oldNet, instance, out, reason))
+        return false;
     TSchItemKind kind = TSchItemKind::Label;
     auto text = TextFor(instance, TSchItemKind::Label, change.NewNet);
     if (!text) {
@@ -251,13 +351,7 @@ bool TPlanner::PlanPin(const TPinChange& change, TBackAnnotation& out, std::stri
                                 std::to_string(node.line()) + ")");
         }
     }
-    const sexpr::Document& doc = FSet.Document(pin.File);
-    out.SheetEdits[pin.File].push_back(
-        {TSchematicSet::TSheetEdit::eInsertLineAfter, InsertionPoint(doc),
-         LabelText(kind, *text, pin.Points.front(), pin.Angle, FSet.FileVersion(pin.File))});
-    ++out.LabelsPlaced;
-    out.Edits.push_back(pinName + ": " + (kind == TSchItemKind::GlobalLabel ? "global label" : "label") +
-                        " \"" + *text + "\" placed on the pin");
+    PlaceLabel(instance, item, kind, *text, pinName, out);
     return true;
 }
 
@@ -279,19 +373,19 @@ NetsAfter(const TSchematicSet& set,
     for (const auto& sheet : conn.Instances())
         for (const auto& item : sheet.Items)
             if (item.Kind == TSchItemKind::Pin)
-                nets.emplace(item.Reference + "\n" + item.Text, conn.PinNet(item.Reference, item.Text));
+                nets.emplace(item.Reference + "\n" + item.Text, conn.PinNetName(item.Reference, item.Text));
     return nets;
 }
 
-void Merge(TBackAnnotation& into, TBackAnnotation&& from) {
+void Merge(TBackAnnotation& into, const TBackAnnotation& from) {
     into.LabelsRenamed += from.LabelsRenamed;
     into.WiresCut += from.WiresCut;
     into.LabelsPlaced += from.LabelsPlaced;
-    for (auto& e : from.Edits)
-        into.Edits.push_back(std::move(e));
-    for (auto& [file, edits] : from.SheetEdits)
-        for (auto& e : edits)
-            into.SheetEdits[file].push_back(std::move(e));
+    into.Edits.insert(into.Edits.end(), from.Edits.begin(), from.Edits.end());
+    for (const auto& [file, edits] : from.SheetEdits)
+        into.SheetEdits[file].insert(into.SheetEdits[file].end(), edits.begin(), edits.end());
+    for (const auto& [from_, to] : from.NetRenames)
+        into.NetRenames[from_] = to;
 }
 
 } // namespace
@@ -306,95 +400,84 @@ TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<
     for (const auto& sheet : conn.Instances())
         for (const auto& item : sheet.Items)
             if (item.Kind == TSchItemKind::Pin)
-                before.emplace(item.Reference + "\n" + item.Text, conn.PinNet(item.Reference, item.Text));
-
-    // Swaps happen within a component: its pins are planned, and checked, together.
-    std::map<std::string, std::vector<const TPinChange*>> byComponent;
-    for (const auto& change : changes)
-        byComponent[change.Reference].push_back(&change);
+                before.emplace(item.Reference + "\n" + item.Text, conn.PinNetName(item.Reference, item.Text));
     std::map<std::string, const TPinChange*> changed;
     for (const auto& change : changes)
         changed.emplace(change.Reference + "\n" + change.Pin, &change);
 
-    TPlanner planner(set, conn, allowNetLabelChanges);
-    struct TGroup {
+    // Each pin's own plan.
+    TPlanner planner(set, conn, allowNetLabelChanges, changes);
+    struct TPinPlan {
         TBackAnnotation Plan;
-        std::vector<const TPinChange*> Pins;
+        const TPinChange* Pin;
     };
-    std::vector<TGroup> groups;
-    for (const auto& [reference, pins] : byComponent) {
-        TGroup group;
-        for (const TPinChange* change : pins) {
-            TBackAnnotation one;
-            std::string reason;
-            if (planner.PlanPin(*change, one, reason)) {
-                Merge(group.Plan, std::move(one));
-                group.Pins.push_back(change);
-            } else {
-                result.NeedsEdit.push_back({change->Reference, change->Pin, change->NewNet, reason});
-            }
-        }
-        if (!group.Pins.empty())
-            groups.push_back(std::move(group));
+    std::vector<TPinPlan> plans;
+    for (const auto& change : changes) {
+        TPinPlan plan{{}, &change};
+        std::string reason;
+        if (planner.PlanPin(change, plan.Plan, reason))
+            plans.push_back(std::move(plan));
+        else
+            result.NeedsEdit.push_back({change.Reference, change.Pin, change.NewNet, reason});
     }
 
-    // What the edited schematic says: planned pins on their new nets, every other pin as it was.
-    auto check = [&](const std::map<std::size_t, std::vector<TSchematicSet::TSheetEdit>>& edits,
-                     const std::vector<const TPinChange*>& planned, std::vector<std::string>* wrong) {
-        const auto after = NetsAfter(set, edits);
-        std::set<std::string> plannedKeys;
-        for (const TPinChange* p : planned)
-            plannedKeys.insert(p->Reference + "\n" + p->Pin);
-        bool ok = true;
+    // What the edited schematic says: planned pins on their new nets, every other pin as it was
+    // (under its net's new name where a net was given one), pins not yet done left out.
+    std::string firstWrong;
+    auto check = [&](const TBackAnnotation& trial, const std::set<const TPinChange*>& planned) {
+        const auto after = NetsAfter(set, trial.SheetEdits);
+        auto renamed = [&](const std::string& net) {
+            auto it = trial.NetRenames.find(net);
+            return it == trial.NetRenames.end() ? net : it->second;
+        };
         for (const auto& [key, net] : before) {
             auto it = after.find(key);
             const std::string now = it == after.end() ? std::string() : it->second;
-            std::string expected = net;
-            if (plannedKeys.count(key))
-                expected = changed.at(key)->NewNet;
-            else if (changed.count(key))
-                continue; // a pin still to be done, or one that needs an edit by hand
+            std::string expected = renamed(net);
+            if (auto c = changed.find(key); c != changed.end()) {
+                if (!planned.count(c->second))
+                    continue; // still to be done, or left for an edit by hand
+                expected = renamed(c->second->NewNet);
+            }
             if (now != expected) {
-                ok = false;
-                if (wrong)
-                    wrong->push_back(key.substr(0, key.find('\n')) + "-" + key.substr(key.find('\n') + 1) +
-                                     " would be on " + (now.empty() ? "no net" : now));
+                firstWrong = key.substr(0, key.find('\n')) + "-" + key.substr(key.find('\n') + 1) +
+                             " would be on " + (now.empty() ? "no net" : now) + " instead of " + expected;
+                return false;
             }
         }
-        return ok;
+        return true;
     };
 
-    TBackAnnotation all;
-    std::vector<const TPinChange*> planned;
-    for (auto& g : groups) {
-        Merge(all, TBackAnnotation(g.Plan));
-        planned.insert(planned.end(), g.Pins.begin(), g.Pins.end());
-    }
-    if (planned.empty() || check(all.SheetEdits, planned, nullptr)) {
-        Merge(result, std::move(all));
-        return result;
-    }
-    // Something went further than planned: take the components one at a time and keep those
-    // whose edits leave the rest of the schematic as it was.
+    // All at once when that holds (the usual case); else halves, down to the pins whose edits do
+    // not hold, which are left for an edit by hand.
     TBackAnnotation kept;
-    std::vector<const TPinChange*> keptPins;
-    for (auto& g : groups) {
+    std::set<const TPinChange*> keptPins;
+    std::function<void(std::size_t, std::size_t)> accept = [&](std::size_t from, std::size_t to) {
+        if (from >= to)
+            return;
         TBackAnnotation trial = kept;
-        Merge(trial, TBackAnnotation(g.Plan));
         auto pins = keptPins;
-        pins.insert(pins.end(), g.Pins.begin(), g.Pins.end());
-        std::vector<std::string> wrong;
-        if (check(trial.SheetEdits, pins, &wrong)) {
+        for (std::size_t i = from; i < to; ++i) {
+            Merge(trial, plans[i].Plan);
+            pins.insert(plans[i].Pin);
+        }
+        if (check(trial, pins)) {
             kept = std::move(trial);
             keptPins = std::move(pins);
-            continue;
+            return;
         }
-        const std::string why =
-            "the schematic edit would not hold: " + (wrong.empty() ? std::string() : wrong.front());
-        for (const TPinChange* p : g.Pins)
-            result.NeedsEdit.push_back({p->Reference, p->Pin, p->NewNet, why});
-    }
-    Merge(result, std::move(kept));
+        if (to - from == 1) {
+            const TPinChange* p = plans[from].Pin;
+            result.NeedsEdit.push_back(
+                {p->Reference, p->Pin, p->NewNet, "the schematic edit would not hold: " + firstWrong});
+            return;
+        }
+        const std::size_t middle = from + (to - from) / 2;
+        accept(from, middle);
+        accept(middle, to);
+    };
+    accept(0, plans.size());
+    Merge(result, kept);
     return result;
 }
 

@@ -27,6 +27,9 @@ struct TBackAnnotation {
     };
     // Pins the schematic could not be made to follow: they need a schematic edit by hand.
     std::vector<TNeedsEdit> NeedsEdit;
+    // Nets the board must rename to match the schematic: a net KiCad had named after a pin
+    // ("Net-(U1-Pad3)") that a label now names.
+    std::map<std::string, std::string> NetRenames;
     // The sheet edits, by file index of the schematic set.
     std::map<std::size_t, std::vector<TSchematicSet::TSheetEdit>> SheetEdits;
 };

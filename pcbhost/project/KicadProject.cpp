@@ -161,6 +161,9 @@ const TBackAnnotation& TKicadProject::BackAnnotate() {
         changes.push_back({pad.Reference, pad.Pad, pad.OldNet, pad.NewNet});
     FBackAnnotation = BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges);
     FSchematics->SetSheetEdits(FBackAnnotation.SheetEdits);
+    for (const auto& [from, to] : FBackAnnotation.NetRenames)
+        if (TPcbNet* net = Board()->FindNet(from))
+            net->SetName(to);
     return FBackAnnotation;
 }
 

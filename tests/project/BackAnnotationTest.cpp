@@ -242,22 +242,41 @@ TEST_F(BackAnnotationProject, PinsWiredToOtherPinsNeedTheProjectsPermission) {
     EXPECT_EQ(after, before);
 }
 
-TEST_F(BackAnnotationProject, WhatTheSchematicCannotSayIsReportedAndLeftAlone) {
-    // A pin moved onto a net no label can name, one that is fine, and one beside the sheets.
+TEST_F(BackAnnotationProject, NetsNamedAfterAPinGetANameOfTheirOwnWhenAllowed) {
+    // U1-1 moves onto the net KiCad named after R1's pin 1: no label can say that name.
     TBoard& board = *FProject->Board();
-    TPcbComponent* u1 = board.FindComponent("U1");
-    u1->FindPad("1")->AssignNet(board.FindNet("unconnected-(R1-Pad1)"));
+    board.FindComponent("U1")->FindPad("1")->AssignNet(board.FindNet("unconnected-(R1-Pad1)"));
+    {
+        const TBackAnnotation& plan = FProject->BackAnnotate();
+        ASSERT_EQ(plan.NeedsEdit.size(), 1u);
+        EXPECT_EQ(plan.NeedsEdit[0].Pin, "1");
+        EXPECT_NE(
+            plan.NeedsEdit[0].Reason.find("has no name a label could say, and the project does not allow"),
+            std::string::npos)
+            << plan.NeedsEdit[0].Reason;
+        EXPECT_TRUE(plan.SheetEdits.empty());
+        EXPECT_TRUE(plan.NetRenames.empty());
+    }
+    // Allowed, the net gets a label on the pin that stays (R1-1) and the moving pin's label says
+    // the same; the board's net takes the new name.
+    FProject->SetSwapOptions({true, true});
     const TBackAnnotation& plan = FProject->BackAnnotate();
-    ASSERT_EQ(plan.NeedsEdit.size(), 1u);
-    EXPECT_EQ(plan.NeedsEdit[0].Pin, "1");
-    EXPECT_NE(plan.NeedsEdit[0].Reason.find("no label on this sheet can give it net unconnected-(R1-Pad1)"),
-              std::string::npos)
-        << plan.NeedsEdit[0].Reason;
-    EXPECT_TRUE(plan.SheetEdits.empty());
-    // The board is still saved; the schematic is not touched.
-    const auto written = FProject->Save();
-    EXPECT_EQ(written, std::vector<std::string>{Path("ba.kicad_pcb")});
-    EXPECT_EQ(Read("ba.kicad_sch"), cSheet);
+    EXPECT_TRUE(plan.NeedsEdit.empty()) << plan.NeedsEdit[0].Reason;
+    EXPECT_EQ(plan.LabelsPlaced, 1);
+    EXPECT_EQ(plan.LabelsRenamed, 1);
+    ASSERT_EQ(plan.NetRenames.size(), 1u);
+    EXPECT_EQ(plan.NetRenames.at("unconnected-(R1-Pad1)"), "/R1-Pad1");
+    EXPECT_EQ(board.FindComponent("R1")->FindPad("1")->OwnerNet()->Name(), "/R1-Pad1");
+    FProject->Save();
+
+    const auto after = SavedPinNets();
+    EXPECT_EQ(after.at("U1-1"), "/R1-Pad1");
+    EXPECT_EQ(after.at("R1-1"), "/R1-Pad1");
+    THost host;
+    auto reread = TKicadProject::Open(host, Path("ba.kicad_pro"));
+    EXPECT_EQ(reread->Board()->FindComponent("U1")->FindPad("1")->OwnerNet()->Name(), "/R1-Pad1");
+    // R1's pin faces right into its body: the label reads to the left.
+    EXPECT_NE(Read("ba.kicad_sch").find("(label \"R1-Pad1\" (at 72.39 101.27 180)"), std::string::npos);
 }
 
 } // namespace
