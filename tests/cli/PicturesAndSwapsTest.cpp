@@ -158,7 +158,9 @@ TEST(SwapReport, WrittenBesideTheSavedBoardOnly) {
     TGlobalOptions save;
     save.NoBackup = true;
     const auto written = swapInSession(save);
-    ASSERT_EQ(written.size(), 2u);
+    // The board, the sheet whose labels followed the swap, and the report.
+    ASSERT_EQ(written.size(), 3u);
+    EXPECT_EQ(fs::path(written[1]).filename(), "demo.kicad_sch");
     const std::string csv = ReadFile(folder.Path() / "demo.swaps.csv");
     EXPECT_EQ(CountOf(csv, "\n"), 2u);
     EXPECT_NE(csv.find("U1,A1,A2,"), std::string::npos);
