@@ -133,8 +133,15 @@ void TPcbNet::Rebuild() {
         FGroups.push_back(MakeObject<TSubNetGroup>(island));
 
     // Ratsnest: Prim's algorithm over the islands; the distance of two islands is the least
-    // distance between their anchor points.
-    const std::size_t k = FIslands.size();
+    // distance between their anchor points. An island of zone fill alone (a fill piece cut off
+    // from every pad, or one whose vias were removed) is no connection to make: KiCad draws no
+    // ratsnest line to it either, and a line to an arbitrary point of a fill would mislead.
+    std::vector<std::size_t> joined;
+    for (std::size_t i = 0; i < FIslands.size(); ++i)
+        if (std::any_of(FIslands[i].begin(), FIslands[i].end(),
+                        [](TPrimitive* p) { return p->Kind() != eRegionObject; }))
+            joined.push_back(i);
+    const std::size_t k = joined.size();
     if (k < 2)
         return;
     using TAnchorValue = std::pair<geo::TPoint, std::size_t>;
@@ -146,17 +153,13 @@ void TPcbNet::Rebuild() {
     std::vector<TIslandAnchors> anchors(k);
     for (std::size_t i = 0; i < k; ++i) {
         auto& a = anchors[i];
-        for (TPrimitive* p : FIslands[i])
+        const auto& island = FIslands[joined[i]];
+        for (TPrimitive* p : island)
             p->Anchors(a.Points);
-        if (a.Points.empty())
-            for (TPrimitive* p : FIslands[i])
-                if (auto* region = dynamic_cast<TRegion*>(p))
-                    for (auto& q : region->Outline())
-                        a.Points.push_back({q.X, q.Y, region->LayerValue()});
         if (a.Points.empty()) {
-            auto r = FIslands[i].front()->Bounds();
+            auto r = island.front()->Bounds();
             a.Points.push_back(
-                {(r.Left + r.Right) / 2, (r.Bottom + r.Top) / 2, FIslands[i].front()->LayerValue()});
+                {(r.Left + r.Right) / 2, (r.Bottom + r.Top) / 2, island.front()->LayerValue()});
         }
         std::vector<TAnchorValue> values;
         for (std::size_t j = 0; j < a.Points.size(); ++j)

@@ -1,4 +1,5 @@
 #include "pcbhost/project/BoardFile.h"
+#include "pcbhost/project/PadOutline.h"
 
 #include "pcbhost/kicad/Uuid.h"
 #include "permutor/host/Text.h"
@@ -247,15 +248,9 @@ void TBoardFile::ReadPad(Node node, TPcbComponent* component, double fx, double 
         if (Node ratio = node.find("roundrect_rratio"))
             pad->SetRoundRectRatio(ratio.doubleAt(1));
     } else if (shape == "custom") {
-        // The copper is the anchor united with the primitives; the largest polygon stands for it.
-        std::vector<TCoordPoint> outline;
-        if (Node primitives = node.find("primitives"))
-            for (Node poly : primitives.findAll("gr_poly"))
-                if (Node pts = poly.find("pts"); pts && pts.size() > outline.size() + 1) {
-                    outline.clear();
-                    for (Node xy : pts.findAll("xy"))
-                        outline.push_back({UnitsAt(xy, 1), UnitsAt(xy, 2)});
-                }
+        Node size = node.find("size");
+        auto outline =
+            size ? CustomPadOutline(node, size.doubleAt(1), size.doubleAt(2)) : std::vector<TCoordPoint>();
         if (outline.size() >= 3) {
             pad->SetShape(ePad_Custom);
             pad->SetOutline(std::move(outline));

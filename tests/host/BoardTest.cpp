@@ -177,8 +177,15 @@ TEST_F(TBoardFixture, ZoneFillJoinsThePadsItCoversOnItsLayer) {
     EXPECT_EQ(IslandsOf("GND"), (std::set<std::set<TPrimitive*>>{{&a}, {&b}, {&bottomFill}}));
     TRegion& topFill = Pcb.AddZoneFill("GND", eV6_TopLayer, {{-2, -2}, {12, -2}, {12, 2}, {-2, 2}});
     EXPECT_EQ(IslandsOf("GND"), (std::set<std::set<TPrimitive*>>{{&a, &b, &topFill}, {&bottomFill}}));
-    // An island of fill alone still gets a ratsnest line.
-    EXPECT_EQ(Net("GND").Ratsnest().size(), 1u);
+    // An island of fill alone is no connection to make (KiCad draws no line to it either); once
+    // other copper joins it, it is one again.
+    EXPECT_TRUE(Net("GND").Ratsnest().empty());
+    Pcb.AddTrack("GND", {4, 1}, {6, 1}, 0.2, eV6_BottomLayer);
+    EXPECT_EQ(Net("GND").Islands().size(), 2u);
+    ASSERT_EQ(Net("GND").Ratsnest().size(), 1u);
+    TConnection* line = Net("GND").Ratsnest().front();
+    EXPECT_EQ(std::set<TV6_Layer>({line->Layer1(), line->Layer2()}),
+              std::set<TV6_Layer>({eV6_TopLayer, eV6_BottomLayer}));
 }
 
 TEST_F(TBoardFixture, ArcTrackConnectsAtBothEnds) {
