@@ -47,6 +47,12 @@ std::string NewUuid() {
     return buf;
 }
 
+// Distance of `p` from the line through `a` and `b` (which differ), in board units.
+double DistanceFromChord(TCoordPoint p, TCoordPoint a, TCoordPoint b) {
+    const double dx = double(b.X) - a.X, dy = double(b.Y) - a.Y;
+    return std::abs(dx * (double(p.Y) - a.Y) - dy * (double(p.X) - a.X)) / std::hypot(dx, dy);
+}
+
 } // namespace
 
 TBoardFile::TBoardFile(const std::string& path, TBoard& board)
@@ -318,10 +324,22 @@ void TBoardFile::ReadTrack(Node node) {
 }
 
 void TBoardFile::ReadArc(Node node) {
-    auto arc = MakeObject<TArc>();
     Node start = node.require("start"), mid = node.require("mid"), end = node.require("end");
-    if (!arc->SetThroughPoints({UnitsAt(start, 1), UnitsAt(start, 2)}, {UnitsAt(mid, 1), UnitsAt(mid, 2)},
-                               {UnitsAt(end, 1), UnitsAt(end, 2)}))
+    const TCoordPoint a{UnitsAt(start, 1), UnitsAt(start, 2)}, m{UnitsAt(mid, 1), UnitsAt(mid, 2)},
+        b{UnitsAt(end, 1), UnitsAt(end, 2)};
+    if (a != b && DistanceFromChord(m, a, b) < 1.0) {
+        // KiCad keeps arcs whose middle lies on the chord (a router's tiny fillets): that copper
+        // is a straight track, and a circle through three points on a line has no centre.
+        auto track = MakeObject<TTrack>();
+        track->SetEnds(a, b);
+        if (Node width = node.find("width"))
+            track->SetWidth(UnitsAt(width, 1));
+        track->SetLayerValue(CopperLayer(node.require("layer").atom(1)));
+        PlaceOnNet(track.get(), node, NetOf(node));
+        return;
+    }
+    auto arc = MakeObject<TArc>();
+    if (!arc->SetThroughPoints(a, m, b))
         node.fail("arc start, mid and end points lie on one line");
     if (Node width = node.find("width"))
         arc->SetWidth(UnitsAt(width, 1));

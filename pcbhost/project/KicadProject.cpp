@@ -152,6 +152,17 @@ void TKicadProject::SetSwapOptions(const TSwapOptions& options) {
     FProject->SetAllowNetLabelSwapping(options.AllowNetLabelChanges);
 }
 
+std::vector<sexpr::ParseWarning> TKicadProject::Warnings() const {
+    std::vector<sexpr::ParseWarning> warnings;
+    if (FBoardFile)
+        warnings = FBoardFile->Warnings();
+    if (FSchematics) {
+        const auto sheets = FSchematics->Warnings();
+        warnings.insert(warnings.end(), sheets.begin(), sheets.end());
+    }
+    return warnings;
+}
+
 bool TKicadProject::Changed() const {
     if (FBoardFile && FBoardFile->Changed())
         return true;

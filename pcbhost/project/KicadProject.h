@@ -51,6 +51,9 @@ public:
     const TSwapOptions& SwapOptions() const { return FOptions; }
     void SetSwapOptions(const TSwapOptions& options);
 
+    // What was odd in the files but read on past: the board's first, then the sheets'.
+    std::vector<sexpr::ParseWarning> Warnings() const;
+
     // Whether any file would change on save.
     bool Changed() const;
     // Writes every changed file; returns the paths written. Renders all files before writing

@@ -240,6 +240,15 @@ TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& pro
 
 TSchematicSet::~TSchematicSet() = default;
 
+std::vector<sexpr::ParseWarning> TSchematicSet::Warnings() const {
+    std::vector<sexpr::ParseWarning> warnings;
+    for (const auto& path : FFileOrder) {
+        const auto& found = FFiles.at(path)->Doc.warnings();
+        warnings.insert(warnings.end(), found.begin(), found.end());
+    }
+    return warnings;
+}
+
 TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     auto it = FFiles.find(path);
     if (it != FFiles.end())

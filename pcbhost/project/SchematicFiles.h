@@ -45,6 +45,8 @@ public:
     void ResolveLabels(TBoard* board);
 
     const std::vector<std::string>& Files() const { return FFileOrder; }
+    // What was odd in the sheets but read on past, sheet by sheet.
+    std::vector<sexpr::ParseWarning> Warnings() const;
     const std::vector<std::shared_ptr<TSchSymbol>>& Symbols() const { return FSymbolList; }
     // Files whose swap fields differ from the model, with their new text.
     std::map<std::string, std::string> Render() const;
