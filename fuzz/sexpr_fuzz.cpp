@@ -88,7 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Document values = *doc;
     std::vector<std::string> expected(nodes.size());
     // The keyword of a list without its '(' is what makes it one; it is left as it is.
-    const auto opensList = [](const Node& node) { return node.parent().unopened() && node.indexInParent() == 0; };
+    const auto opensList = [](const Node& node) {
+        return node.parent().unopened() && node.indexInParent() == 0;
+    };
     for (std::size_t i = 1; i < nodes.size(); ++i) {
         if (nodes[i].isAtom()) {
             expected[i] = std::string(nodes[i].value());

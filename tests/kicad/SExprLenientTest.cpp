@@ -122,7 +122,8 @@ TEST(SExprLenient, OtherEarlyEndsOfTheRootStayErrors) {
         {"a stray ')' with nothing missing", "(kicad_pcb\n (a 1))\n (b 2)\n)\n", "3:2: " + after + "'(b 2)'"},
         {"a keyword after whitespace is not glued", "(kicad_pcb\n (a (b 1) c 2))\n (d 1)\n)\n",
          "3:2: " + after + "'(d 1)'"},
-        {"the glued word is quoted", "(kicad_pcb\n (a (b 1)\"c\" 2))\n (d 1)\n)\n", "3:2: " + after + "'(d 1)'"},
+        {"the glued word is quoted", "(kicad_pcb\n (a (b 1)\"c\" 2))\n (d 1)\n)\n",
+         "3:2: " + after + "'(d 1)'"},
         {"the glued word is no keyword", "(kicad_pcb\n (a (b 1)Ratio 2))\n (d 1)\n)\n",
          "3:2: " + after + "'(d 1)'"},
         {"a list inside the unopened one", "(kicad_pcb\n (a (b 1)c (x) 2))\n (d 1)\n)\n",
@@ -132,7 +133,8 @@ TEST(SExprLenient, OtherEarlyEndsOfTheRootStayErrors) {
         {"one repair too few", "(kicad_pcb\n (a (b 1)c 2))\n (d (e 1) f 2))\n (g 1)\n)\n",
          "3:2: " + after + "'(d (e 1) f 2))'"},
         {"a surplus ')' besides the repair", "(kicad_pcb\n (a (b 1)c 2))\n)\n)\n", "3:1: " + after + "')'"},
-        {"the repair leaves the root open", "(kicad_pcb\n (a (b 1)c 2))\n (d 1)\n", "3:2: " + after + "'(d 1)'"},
+        {"the repair leaves the root open", "(kicad_pcb\n (a (b 1)c 2))\n (d 1)\n",
+         "3:2: " + after + "'(d 1)'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
