@@ -244,6 +244,8 @@ public:
 
     // Inserts `text` before `node`, followed by a copy of the whitespace that precedes `node`, so
     // that the new element is laid out like the node it now precedes (a pad's missing `net`).
+    // Before a list without its '(', `text` goes in without that whitespace and keeps the list's
+    // keyword glued to it when it ends with ')'.
     void insertBefore(Node node, std::string_view text);
     // Inserts `text` after `node`, preceded by a copy of the whitespace that precedes `node`.
     void insertAfter(Node node, std::string_view text);
@@ -251,6 +253,7 @@ public:
     // file's line ending (a new entry after the last of the board's net table).
     void insertLineAfter(Node node, std::string_view text);
     // Removes a node together with the whitespace before it; a comment keeps its line break.
+    // (Removing the list right before one without its '(' leaves that one unreadable.)
     void remove(Node node);
 
     bool edited() const { return !splices_.empty(); }

@@ -89,9 +89,6 @@ public:
                 ++pos;
                 break;
             case Newline:
-                if (!open_.empty() && open_.back().unopened) {
-                    fail(pos, "expected ')' before the end of the line");
-                }
                 ++pos;
                 ++line_;
                 lineStart_ = pos;
@@ -127,7 +124,6 @@ private:
     struct OpenList {
         std::uint32_t item;
         std::uint32_t scratchStart;
-        bool unopened = false;
     };
 
     [[noreturn]] void failAfterRoot(std::size_t pos, std::string_view found) {
@@ -193,9 +189,6 @@ private:
         if (open_.empty() && rootDone_) {
             failAfterRoot(pos, std::string_view(data_ + pos, size_ - pos));
         }
-        if (!open_.empty() && open_.back().unopened) {
-            fail(pos, "expected an atom or ')' in a list that has no '('");
-        }
         const std::uint32_t item = newItem(pos, Node::Kind::List);
         if (!open_.empty()) {
             addChild(item);
@@ -231,12 +224,12 @@ private:
         }
         const std::string_view text(data_ + pos, stop - pos);
         requireInsideRoot(pos, text);
-        if (lenient_ && data_[pos - 1] == ')' && !open_.back().unopened && isKeyword(text)) {
+        if (lenient_ && data_[pos - 1] == ')' && isKeyword(text) && closesOnItsLine(stop)) {
             // `(curved_edges no)filter_ratio 0.9)`: the keyword opens a list of its own.
             const std::uint32_t list = newItem(pos, Node::Kind::List);
             tree_->items[list].unopened = true;
             addChild(list);
-            open_.push_back({list, static_cast<std::uint32_t>(scratch_.size()), true});
+            open_.push_back({list, static_cast<std::uint32_t>(scratch_.size())});
             unopened_.push_back(list);
         }
         const std::uint32_t index = newItem(pos, Node::Kind::BareAtom);
@@ -246,6 +239,42 @@ private:
         item.count = item.end - item.begin;
         addChild(index);
         return stop;
+    }
+
+    // Whether only atoms follow `pos` up to a ')' on the same line: what a list whose '(' went
+    // missing looks like after its keyword.
+    bool closesOnItsLine(std::size_t pos) const {
+        while (pos < size_) {
+            switch (classOf(data_[pos])) {
+            case Space:
+                ++pos;
+                break;
+            case Close:
+                return true;
+            case Quote:
+                for (++pos; pos < size_ && data_[pos] != '"' && data_[pos] != '\n'; ++pos) {
+                    if (data_[pos] == '\\' && pos + 1 < size_ && data_[pos + 1] != '\n') {
+                        ++pos;
+                    }
+                }
+                if (pos >= size_ || data_[pos] != '"') {
+                    return false;
+                }
+                ++pos;
+                break;
+            case Bare:
+                if (data_[pos] == '#') {
+                    return false;
+                }
+                while (pos < size_ && classOf(data_[pos]) == Bare) {
+                    ++pos;
+                }
+                break;
+            default: // a line break or a '('
+                return false;
+            }
+        }
+        return false;
     }
 
     std::size_t quotedAtom(std::size_t pos) {
