@@ -47,10 +47,17 @@ std::string NewUuid() {
     return buf;
 }
 
-// Distance of `p` from the line through `a` and `b` (which differ), in board units.
-double DistanceFromChord(TCoordPoint p, TCoordPoint a, TCoordPoint b) {
+// Whether an arc from `a` through `m` to `b` (a and b differ) is straight copper: its middle lies
+// on the chord, or it bends so little that its centre would lie metres away, beyond the range of
+// board coordinates.
+bool IsStraightArc(TCoordPoint a, TCoordPoint m, TCoordPoint b) {
     const double dx = double(b.X) - a.X, dy = double(b.Y) - a.Y;
-    return std::abs(dx * (double(p.Y) - a.Y) - dy * (double(p.X) - a.X)) / std::hypot(dx, dy);
+    const double chord = std::hypot(dx, dy);
+    const double sagitta = std::abs(dx * (double(m.Y) - a.Y) - dy * (double(m.X) - a.X)) / chord;
+    if (sagitta < 1.0)
+        return true;
+    const double radius = (sagitta * sagitta + chord * chord / 4) / (2 * sagitta);
+    return radius > 1e9;
 }
 
 } // namespace
@@ -327,7 +334,7 @@ void TBoardFile::ReadArc(Node node) {
     Node start = node.require("start"), mid = node.require("mid"), end = node.require("end");
     const TCoordPoint a{UnitsAt(start, 1), UnitsAt(start, 2)}, m{UnitsAt(mid, 1), UnitsAt(mid, 2)},
         b{UnitsAt(end, 1), UnitsAt(end, 2)};
-    if (a != b && DistanceFromChord(m, a, b) < 1.0) {
+    if (a != b && IsStraightArc(a, m, b)) {
         // KiCad keeps arcs whose middle lies on the chord (a router's tiny fillets): that copper
         // is a straight track, and a circle through three points on a line has no centre.
         auto track = MakeObject<TTrack>();

@@ -93,6 +93,16 @@ TEST(SExprLenient, EditsOfALenientFileTouchOnlyTheirTokens) {
     EXPECT_EQ(reread[0].find("net").valueAt(2), "B");
     EXPECT_EQ(reread[0].find("teardrops").find("filter_ratio").valueAt(1), "0.5");
 
+    // A list inserted before the stray keyword keeps it glued: it still reads as a list.
+    Document inserted = Document::parse(cPads, "board.kicad_pcb", "kicad_pcb");
+    inserted.insertBefore(
+        inserted.root().find("footprint").find("pad").find("teardrops").find("filter_ratio"),
+        "(edge_ratio 1)");
+    const Node teardrops = inserted.reparse().root().find("footprint").find("pad").find("teardrops");
+    EXPECT_TRUE(teardrops.find("edge_ratio"));
+    EXPECT_TRUE(teardrops.find("filter_ratio").unopened());
+    EXPECT_EQ(teardrops.find("enabled").valueAt(1), "yes");
+
     // Giving the list its '(' back makes the file well formed: no warning any more.
     Document mended = Document::parse(cPads, "board.kicad_pcb", "kicad_pcb");
     for (const Node pad : mended.root().find("footprint").findAll("pad")) {

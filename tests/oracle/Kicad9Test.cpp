@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -250,3 +251,29 @@ INSTANTIATE_TEST_SUITE_P(All, Kicad9Demo, testing::ValuesIn(DemoProjects()), [](
             c = '_';
     return name;
 });
+
+// What the reader read on past reaches the user: a line on standard error, an entry in --json.
+TEST(Kicad9Cli, WarnsOfWhatItReadOnPast) {
+    TTempFolder folder;
+    const fs::path board = folder.Path() / "odd.kicad_pcb";
+    std::ofstream(board) << "(kicad_pcb\n\t(version 20241229)\n"
+                            "\t(layers\n\t\t(0 \"F.Cu\" signal)\n\t\t(2 \"B.Cu\" signal)\n\t)\n"
+                            "\t(setup\n\t\t(teardrops\n\t\t\t(curved_edges no)filter_ratio 0.9)\n"
+                            "\t\t(enabled yes)\n\t\t)\n\t)\n)\n";
+    const std::string warning = board.string() + ":9:21: found 'filter_ratio 0.9)' without its '('";
+
+    const auto text = clitest::Permutor({"--batch", "commands", board.string()});
+    ASSERT_EQ(text.Code, 0) << text.Err;
+    EXPECT_EQ(text.Err.find("warning: " + warning), 0u) << text.Err;
+    EXPECT_EQ(text.Out.find("warning"), std::string::npos);
+
+    const auto json = clitest::Permutor({"--batch", "--json", "commands", board.string()});
+    ASSERT_EQ(json.Code, 0) << json.Err;
+    EXPECT_EQ(json.Err, "");
+    bool listed = false;
+    const auto doc = clitest::ParseJson(json);
+    for (const auto& m : doc["messages"])
+        listed = listed || (m["source"] == "file" && m["kind"] == "warning" &&
+                            m["text"].get<std::string>().starts_with(warning));
+    EXPECT_TRUE(listed) << json.Out;
+}

@@ -94,3 +94,29 @@ TEST_F(BoardText, KicadNineLayerNumbersMapByStackOrder) {
     EXPECT_TRUE(segmentSeen && viaSeen);
     EXPECT_EQ(net->Islands().size(), 1u) << "the via joins the track on In2.Cu";
 }
+
+TEST_F(BoardText, ArcsWithTheirMiddleOnTheChordAreStraightTracks) {
+    // KiCad keeps such arcs (tiny router fillets); a circle through them has no centre.
+    const std::string error =
+        Load("(kicad_pcb\n\t(version 20241229)\n"
+             "\t(layers\n\t\t(0 \"F.Cu\" signal)\n\t\t(2 \"B.Cu\" signal)\n\t)\n"
+             "\t(net 0 \"\")\n\t(net 1 \"A\")\n\t(net 2 \"B\")\n\t(net 3 \"C\")\n"
+             "\t(arc (start 152.543346 103.630414) (mid 152.54203 103.629894) (end "
+             "152.540714 103.629373) (width 0.3) (layer \"F.Cu\") (net 1))\n"
+             "\t(arc (start 0 0) (mid 0.001 1) (end 0 2) (width 0.3) (layer \"F.Cu\") (net 2))\n"
+             "\t(arc (start 0 0) (mid 0.0001 1) (end 0 2) (width 0.3) (layer \"F.Cu\") (net 3))\n"
+             "\t(arc (start 0 10) (mid 1 11) (end 0 12) (width 0.3) (layer \"F.Cu\") (net 2))\n"
+             ")\n");
+    ASSERT_EQ(error, "");
+    const auto kinds = [&](const char* name) {
+        std::vector<TObjectId> found;
+        for (TPrimitive* p : FBoard->FindNet(name)->Members())
+            found.push_back(p->Kind());
+        return found;
+    };
+    EXPECT_EQ(kinds("A"), std::vector<TObjectId>{eTrackObject}) << "on the chord";
+    // 1 micrometre off a 2 mm chord: a circle of 0.5 m, an arc.
+    EXPECT_EQ(kinds("B"), (std::vector<TObjectId>{eArcObject, eArcObject}));
+    // 0.1 micrometre off: a circle of 5 m, more than board coordinates reach; straight.
+    EXPECT_EQ(kinds("C"), std::vector<TObjectId>{eTrackObject});
+}
