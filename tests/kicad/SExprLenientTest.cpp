@@ -98,7 +98,8 @@ TEST(SExprLenient, EditsOfALenientFileTouchOnlyTheirTokens) {
     inserted.insertBefore(
         inserted.root().find("footprint").find("pad").find("teardrops").find("filter_ratio"),
         "(edge_ratio 1)");
-    const Node teardrops = inserted.reparse().root().find("footprint").find("pad").find("teardrops");
+    const Document insertedAgain = inserted.reparse();
+    const Node teardrops = insertedAgain.root().find("footprint").find("pad").find("teardrops");
     EXPECT_TRUE(teardrops.find("edge_ratio"));
     EXPECT_TRUE(teardrops.find("filter_ratio").unopened());
     EXPECT_EQ(teardrops.find("enabled").valueAt(1), "yes");
