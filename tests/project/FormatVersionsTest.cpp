@@ -100,11 +100,13 @@ TEST_F(BoardText, ArcsWithTheirMiddleOnTheChordAreStraightTracks) {
     const std::string error =
         Load("(kicad_pcb\n\t(version 20241229)\n"
              "\t(layers\n\t\t(0 \"F.Cu\" signal)\n\t\t(2 \"B.Cu\" signal)\n\t)\n"
-             "\t(net 0 \"\")\n\t(net 1 \"A\")\n\t(net 2 \"B\")\n\t(net 3 \"C\")\n"
+             "\t(net 0 \"\")\n\t(net 1 \"A\")\n\t(net 2 \"B\")\n\t(net 3 \"C\")\n\t(net 4 \"D\")\n"
              "\t(arc (start 152.543346 103.630414) (mid 152.54203 103.629894) (end "
              "152.540714 103.629373) (width 0.3) (layer \"F.Cu\") (net 1))\n"
              "\t(arc (start 0 0) (mid 0.001 1) (end 0 2) (width 0.3) (layer \"F.Cu\") (net 2))\n"
              "\t(arc (start 0 0) (mid 0.0001 1) (end 0 2) (width 0.3) (layer \"F.Cu\") (net 3))\n"
+             "\t(arc (start 0 30.48) (mid 0.0127 30.49270254) (end 0.0254 30.5054) (width 0.1) "
+             "(layer \"F.Cu\") (net 4))\n"
              "\t(arc (start 0 10) (mid 1 11) (end 0 12) (width 0.3) (layer \"F.Cu\") (net 2))\n"
              ")\n");
     ASSERT_EQ(error, "");
@@ -119,4 +121,6 @@ TEST_F(BoardText, ArcsWithTheirMiddleOnTheChordAreStraightTracks) {
     EXPECT_EQ(kinds("B"), (std::vector<TObjectId>{eArcObject, eArcObject}));
     // 0.1 micrometre off: a circle of 5 m, more than board coordinates reach; straight.
     EXPECT_EQ(kinds("C"), std::vector<TObjectId>{eTrackObject});
+    // A short arc whose middle is 0.7 board units off its chord: straight copper at our resolution.
+    EXPECT_EQ(kinds("D"), std::vector<TObjectId>{eTrackObject});
 }
