@@ -111,11 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Insertions and removals: the text must read back with exactly the nodes added and removed.
-    // A list followed by one without its '(' stays, since the keyword must stay glued to its ')'.
-    const auto gluedAfter = [](const Node& node) {
-        const Node next = node.parent() ? node.parent()[node.indexInParent() + 1] : Node();
-        return next && next.unopened();
-    };
+    // In a file read leniently, new line breaks and lists can decide whether a keyword glued to a
+    // ')' still closes on its line, so the count would change for reasons of its own: those files
+    // are held to the checks above.
+    if (lenient) {
+        return 0;
+    }
     Document shape = *doc;
     std::size_t count = nodes.size();
     for (std::size_t i = 1; i < nodes.size(); ++i) {
@@ -123,11 +124,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (node.isList() && i % 5 == 1) {
             shape.insertBefore(node, "(new \"x\\\"y\")");
             count += 3;
-        } else if (node.isList() && i % 5 == 3 && node.size() == 0 && !gluedAfter(node)) {
+        } else if (node.isList() && i % 5 == 3 && node.size() == 0) {
             shape.remove(node);
             count -= 1;
-        } else if (node.isAtom() && i % 7 == 2 && !node.parent().unopened()) {
-            // (a list without its '(' has to end on its own line)
+        } else if (node.isAtom() && i % 7 == 2) {
             shape.insertLineAfter(node, "(line)");
             count += 2;
         }
