@@ -44,7 +44,12 @@ std::vector<Node> walk(const Document& doc) {
         check(line == node.line() && node.begin() - lineStart + 1 == node.column(), "position");
         const std::string_view text = node.text();
         if (node.isList()) {
-            check(text.front() == '(' && text.back() == ')', "list parentheses");
+            // A list read without its '(' starts at its keyword, glued to the ')' before it.
+            const bool opened = text.front() == '(';
+            check(opened != node.unopened() && text.back() == ')', "list parentheses");
+            check(opened || (node.size() > 0 && node[0].begin() == node.begin() &&
+                             doc.source()[node.begin() - 1] == ')' && !doc.warnings().empty()),
+                  "unopened list");
             for (std::size_t i = node.size(); i-- > 0;) {
                 check(node[i].parent() == node && node[i].indexInParent() == i, "parent");
                 stack.push_back(node[i]);
@@ -82,10 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Atom rewrites keep the tree's shape, so every node can be compared with its counterpart.
     Document values = *doc;
     std::vector<std::string> expected(nodes.size());
+    // In a file read leniently, the spelling of an atom glued to a ')' decides whether it opens a
+    // list; such atoms are left as they are.
+    const bool lenient = !doc->warnings().empty();
+    const auto opensList = [&](const Node& node) { return lenient && input[node.begin() - 1] == ')'; };
     for (std::size_t i = 1; i < nodes.size(); ++i) {
         if (nodes[i].isAtom()) {
             expected[i] = std::string(nodes[i].value());
-            if (i % 3 == 0) {
+            if (i % 3 == 0 && !opensList(nodes[i])) {
                 expected[i] = input.substr(nodes[i].begin(), (i * 7) % 9);
                 values.setAtom(nodes[i], expected[i]);
             }
@@ -102,6 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Insertions and removals: the text must read back with exactly the nodes added and removed.
+    // In a file read leniently, new line breaks and lists can decide whether a keyword glued to a
+    // ')' still closes on its line, so the count would change for reasons of its own: those files
+    // are held to the checks above.
+    if (lenient) {
+        return 0;
+    }
     Document shape = *doc;
     std::size_t count = nodes.size();
     for (std::size_t i = 1; i < nodes.size(); ++i) {

@@ -101,6 +101,8 @@ void TSession::Open(const std::string& path) {
     FOpenedNormal = Normal(path);
     try {
         FProject = kicad::TKicadProject::Open(*FHost, path);
+        for (const auto& warning : FProject->Warnings())
+            FReport.Message({"file", "warning", "warning", warning.text()});
         if (TBoard* board = FProject->Board())
             FPadNetsAtOpen = PadNets_Of(*board);
     } catch (const sexpr::ParseError& e) {

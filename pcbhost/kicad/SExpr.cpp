@@ -30,6 +30,10 @@ std::string formatLocated(std::string_view file, std::uint32_t line, std::uint32
     return out;
 }
 
+std::string ParseWarning::text() const {
+    return formatLocated(file, line, column, message);
+}
+
 ParseError::ParseError(std::string file, std::uint32_t line, std::uint32_t column, std::string message)
     : std::runtime_error(formatLocated(file, line, column, message)), file_(std::move(file)), line_(line),
       column_(column), message_(std::move(message)) {}
@@ -58,6 +62,9 @@ std::string shortText(std::string_view text) {
 
 Node::Kind Node::kind() const {
     return itemOf(tree_, index_).kind;
+}
+bool Node::unopened() const {
+    return itemOf(tree_, index_).unopened;
 }
 std::uint32_t Node::begin() const {
     return itemOf(tree_, index_).begin;
@@ -257,6 +264,9 @@ const std::string& Document::fileName() const {
 }
 std::size_t Document::nodeCount() const {
     return tree_->items.size();
+}
+const std::vector<ParseWarning>& Document::warnings() const {
+    return tree_->warnings;
 }
 
 std::string_view Document::lineEnding() const {

@@ -44,6 +44,16 @@ private:
     std::string message_;
 };
 
+// Something odd that the reader accepted and read on past, at a known place.
+struct ParseWarning {
+    std::string file;
+    std::uint32_t line = 0;
+    std::uint32_t column = 0;
+    std::string message;
+    // "file:line:column: message"
+    std::string text() const;
+};
+
 // "file:line:column: message"; line and column are 1-based, the column counts bytes.
 std::string formatLocated(std::string_view file, std::uint32_t line, std::uint32_t column,
                           std::string_view message);
@@ -64,9 +74,12 @@ public:
     bool isList() const { return kind() == Kind::List; }
     bool isAtom() const { return kind() != Kind::List; }
     bool isQuoted() const { return kind() == Kind::QuotedAtom; }
+    // A list that the file wrote without its '(': `filter_ratio 0.9)`.
+    bool unopened() const;
 
     // Source bytes [begin, end): for a list from its '(' through its ')', for a quoted atom including
-    // both quotes.
+    // both quotes. A list that the file wrote without its '(' (see Document::parse) starts at its
+    // keyword.
     std::uint32_t begin() const;
     std::uint32_t end() const;
     // Offsets of a list's parentheses.
@@ -184,6 +197,13 @@ class Document {
 public:
     // Parses `bytes`. `fileName` is used in error messages only. A non-empty `expectedRoot` demands
     // that the root list has that keyword: `(kicad_pcb ...)`. Throws ParseError.
+    //
+    // One malformation is read on past, because KiCad itself writes it and reads it back: a list
+    // whose '(' is missing, `(curved_edges no)filter_ratio 0.9)`, seen as a keyword glued to the
+    // ')' before it, followed by atoms and a ')' on the same line. Such a file has more ')' than
+    // '(', so it is only tried when the plain reading closes the root list before the end of the
+    // file, and only kept when every list then closes in its place; otherwise the plain reading's
+    // error stands. Each such spot becomes a list of its own (unopened()) and warnings() says where.
     static Document parse(std::string bytes, std::string fileName, std::string_view expectedRoot = {});
     // Reads and parses a file; the path as given names the file in errors.
     static Document load(const std::filesystem::path& path, std::string_view expectedRoot = {});
@@ -193,6 +213,8 @@ public:
     std::string_view source() const;
     const std::string& fileName() const;
     std::size_t nodeCount() const;
+    // What was odd but read on past; empty for a well-formed file.
+    const std::vector<ParseWarning>& warnings() const;
     // "\r\n" when the file's first line break is CRLF, else "\n"; new lines follow the file's style.
     std::string_view lineEnding() const;
 
@@ -222,6 +244,8 @@ public:
 
     // Inserts `text` before `node`, followed by a copy of the whitespace that precedes `node`, so
     // that the new element is laid out like the node it now precedes (a pad's missing `net`).
+    // Before a list without its '(', `text` goes in without that whitespace and keeps the list's
+    // keyword glued to it when it ends with ')'.
     void insertBefore(Node node, std::string_view text);
     // Inserts `text` after `node`, preceded by a copy of the whitespace that precedes `node`.
     void insertAfter(Node node, std::string_view text);
@@ -229,6 +253,7 @@ public:
     // file's line ending (a new entry after the last of the board's net table).
     void insertLineAfter(Node node, std::string_view text);
     // Removes a node together with the whitespace before it; a comment keeps its line break.
+    // (Removing the list right before one without its '(' leaves that one unreadable.)
     void remove(Node node);
 
     bool edited() const { return !splices_.empty(); }

@@ -123,7 +123,10 @@ void Document::insertBefore(Node node, std::string_view text) {
     }
     const std::string_view gap = whitespaceBefore(node.begin());
     std::string inserted(text);
-    inserted += gap.empty() ? std::string_view(" ") : gap;
+    // A list without its '(' is one only while its keyword stays glued to the ')' before it.
+    if (!node.unopened()) {
+        inserted += gap.empty() ? std::string_view(" ") : gap;
+    }
     splice(node.begin(), node.begin(), keptApart(tree_->bytes, node.begin(), std::move(inserted)));
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fmt/format.h>
 #include <limits>
+#include <map>
 
 namespace pcbhost::sexpr::detail {
 namespace {
@@ -44,10 +45,24 @@ std::string excerpt(std::string_view text) {
     return out;
 }
 
+// A word that KiCad uses as a keyword: lower-case letters, digits and '_', starting with a letter.
+bool isKeyword(std::string_view text) {
+    if (text.empty() || text[0] < 'a' || text[0] > 'z') {
+        return false;
+    }
+    for (const char c : text) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) {
+            return false;
+        }
+    }
+    return true;
+}
+
 class Parser {
 public:
-    Parser(std::string bytes, std::string fileName, std::string_view expectedRoot)
-        : tree_(std::make_shared<Tree>()) {
+    // `lenient`: read a keyword glued to a ')' as the start of a list whose '(' is missing.
+    Parser(std::string bytes, std::string fileName, std::string_view expectedRoot, bool lenient)
+        : tree_(std::make_shared<Tree>()), lenient_(lenient) {
         tree_->bytes = std::move(bytes);
         tree_->fileName = std::move(fileName);
         tree_->expectedRoot = std::string(expectedRoot);
@@ -98,11 +113,23 @@ public:
         return std::move(tree_);
     }
 
+    // Whether the reading failed because the root list closed before the end of the file, the
+    // one failure that a missing '(' explains.
+    bool rootClosedEarly() const { return rootClosedEarly_; }
+    // The bytes back after a failed run.
+    std::string takeBytes() { return std::move(tree_->bytes); }
+    const std::string& fileName() const { return tree_->fileName; }
+
 private:
     struct OpenList {
         std::uint32_t item;
         std::uint32_t scratchStart;
     };
+
+    [[noreturn]] void failAfterRoot(std::size_t pos, std::string_view found) {
+        rootClosedEarly_ = true;
+        fail(pos, fmt::format("expected end of file after the root list but found '{}'", excerpt(found)));
+    }
 
     [[noreturn]] void fail(std::size_t offset, std::string message) const {
         throw ParseError(tree_->fileName, line_, static_cast<std::uint32_t>(offset - lineStart_ + 1),
@@ -124,12 +151,12 @@ private:
     }
 
     // Everything before the root's '(' and after its ')' must be trivia.
-    void requireInsideRoot(std::size_t pos, std::string_view found) const {
+    void requireInsideRoot(std::size_t pos, std::string_view found) {
         if (!open_.empty()) {
             return;
         }
         if (rootDone_) {
-            fail(pos, fmt::format("expected end of file after the root list but found '{}'", excerpt(found)));
+            failAfterRoot(pos, found);
         }
         fail(pos, fmt::format("expected '(' at the start of the file but found '{}'", excerpt(found)));
     }
@@ -160,8 +187,7 @@ private:
 
     void openList(std::size_t pos) {
         if (open_.empty() && rootDone_) {
-            fail(pos, fmt::format("expected end of file after the root list but found '{}'",
-                                  excerpt(std::string_view(data_ + pos, size_ - pos))));
+            failAfterRoot(pos, std::string_view(data_ + pos, size_ - pos));
         }
         const std::uint32_t item = newItem(pos, Node::Kind::List);
         if (!open_.empty()) {
@@ -196,7 +222,16 @@ private:
         while (stop < size_ && classOf(data_[stop]) == Bare) {
             ++stop;
         }
-        requireInsideRoot(pos, std::string_view(data_ + pos, stop - pos));
+        const std::string_view text(data_ + pos, stop - pos);
+        requireInsideRoot(pos, text);
+        if (lenient_ && data_[pos - 1] == ')' && isKeyword(text) && closesOnItsLine(stop)) {
+            // `(curved_edges no)filter_ratio 0.9)`: the keyword opens a list of its own.
+            const std::uint32_t list = newItem(pos, Node::Kind::List);
+            tree_->items[list].unopened = true;
+            addChild(list);
+            open_.push_back({list, static_cast<std::uint32_t>(scratch_.size())});
+            unopened_.push_back(list);
+        }
         const std::uint32_t index = newItem(pos, Node::Kind::BareAtom);
         Item& item = tree_->items[index];
         item.end = static_cast<std::uint32_t>(stop);
@@ -204,6 +239,42 @@ private:
         item.count = item.end - item.begin;
         addChild(index);
         return stop;
+    }
+
+    // Whether only atoms follow `pos` up to a ')' on the same line: what a list whose '(' went
+    // missing looks like after its keyword.
+    bool closesOnItsLine(std::size_t pos) const {
+        while (pos < size_) {
+            switch (classOf(data_[pos])) {
+            case Space:
+                ++pos;
+                break;
+            case Close:
+                return true;
+            case Quote:
+                for (++pos; pos < size_ && data_[pos] != '"' && data_[pos] != '\n'; ++pos) {
+                    if (data_[pos] == '\\' && pos + 1 < size_ && data_[pos + 1] != '\n') {
+                        ++pos;
+                    }
+                }
+                if (pos >= size_ || data_[pos] != '"') {
+                    return false;
+                }
+                ++pos;
+                break;
+            case Bare:
+                if (data_[pos] == '#') {
+                    return false;
+                }
+                while (pos < size_ && classOf(data_[pos]) == Bare) {
+                    ++pos;
+                }
+                break;
+            default: // a line break or a '('
+                return false;
+            }
+        }
+        return false;
     }
 
     std::size_t quotedAtom(std::size_t pos) {
@@ -283,10 +354,41 @@ private:
         if (!rootDone_) {
             fail(size_, "expected '(' but the file is empty");
         }
+        warnUnopened();
         tree_->decoded.shrink_to_fit();
     }
 
+    // One warning per keyword, at its first place: a writer that drops a '(' drops it everywhere
+    // it writes that keyword, and hundreds of identical lines would hide everything else.
+    void warnUnopened() {
+        std::map<std::string_view, std::pair<std::uint32_t, std::size_t>> byKeyword;
+        std::vector<std::string_view> order;
+        for (const std::uint32_t list : unopened_) {
+            const Item& first = tree_->items[tree_->children[tree_->items[list].first]];
+            const std::string_view keyword(data_ + first.begin, first.end - first.begin);
+            auto [it, added] = byKeyword.try_emplace(keyword, list, 0);
+            ++it->second.second;
+            if (added) {
+                order.push_back(keyword);
+            }
+        }
+        for (const std::string_view keyword : order) {
+            const auto [list, count] = byKeyword[keyword];
+            const Item& item = tree_->items[list];
+            const std::string_view text(data_ + item.begin, item.end - item.begin);
+            std::string message = fmt::format("found '{}' without its '('; read as '({}', as KiCad reads it",
+                                              excerpt(text), excerpt(text));
+            if (count > 1) {
+                message += fmt::format(" ({} more like it in this file)", count - 1);
+            }
+            tree_->warnings.push_back({tree_->fileName, item.line, item.column, std::move(message)});
+        }
+    }
+
     std::shared_ptr<Tree> tree_;
+    bool lenient_ = false;
+    bool rootClosedEarly_ = false;
+    std::vector<std::uint32_t> unopened_;
     const char* data_ = nullptr;
     std::size_t size_ = 0;
     std::uint32_t line_ = 1;
@@ -299,7 +401,23 @@ private:
 } // namespace
 
 std::shared_ptr<Tree> parseTree(std::string bytes, std::string fileName, std::string_view expectedRoot) {
-    return Parser(std::move(bytes), std::move(fileName), expectedRoot).run();
+    Parser plain(std::move(bytes), std::move(fileName), expectedRoot, false);
+    try {
+        return plain.run();
+    } catch (const ParseError& error) {
+        if (!plain.rootClosedEarly()) {
+            throw;
+        }
+        const ParseError first = error;
+        Parser lenient(plain.takeBytes(), plain.fileName(), expectedRoot, true);
+        try {
+            return lenient.run();
+        } catch (const ParseError&) {
+            // The second reading's complaint would point at a repair the file never needed; the
+            // first one names where the file went wrong.
+            throw first;
+        }
+    }
 }
 
 Document::Position Tree::positionOf(std::size_t offset) const {

@@ -26,6 +26,8 @@ struct Item {
     std::uint32_t count;
     Node::Kind kind;
     bool inArena;
+    // A list read without its '(' (see Parser): it starts at its keyword.
+    bool unopened;
 };
 
 struct Tree {
@@ -39,6 +41,8 @@ struct Tree {
     std::string decoded;
     // [begin, end) of each `#` comment, in source order.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> comments;
+    // What the reader accepted although the file is not well formed.
+    std::vector<ParseWarning> warnings;
 
     Document::Position positionOf(std::size_t offset) const;
     std::string_view valueOf(const Item& item) const {

@@ -37,6 +37,19 @@ bool YesValue(std::string_view value) {
     return permutor::host::Text_EqualNoCase(value, "yes");
 }
 
+// Whether an arc from `a` through `m` to `b` (a and b differ) is straight copper: its middle lies
+// on the chord, or it bends so little that its centre would lie metres away, beyond the range of
+// board coordinates.
+bool IsStraightArc(TCoordPoint a, TCoordPoint m, TCoordPoint b) {
+    const double dx = double(b.X) - a.X, dy = double(b.Y) - a.Y;
+    const double chord = std::hypot(dx, dy);
+    const double sagitta = std::abs(dx * (double(m.Y) - a.Y) - dy * (double(m.X) - a.X)) / chord;
+    if (sagitta < 1.0)
+        return true;
+    const double radius = (sagitta * sagitta + chord * chord / 4) / (2 * sagitta);
+    return radius > 1e9;
+}
+
 } // namespace
 
 TBoardFile::TBoardFile(const std::string& path, TBoard& board)
@@ -302,10 +315,22 @@ void TBoardFile::ReadTrack(Node node) {
 }
 
 void TBoardFile::ReadArc(Node node) {
-    auto arc = MakeObject<TArc>();
     Node start = node.require("start"), mid = node.require("mid"), end = node.require("end");
-    if (!arc->SetThroughPoints({UnitsAt(start, 1), UnitsAt(start, 2)}, {UnitsAt(mid, 1), UnitsAt(mid, 2)},
-                               {UnitsAt(end, 1), UnitsAt(end, 2)}))
+    const TCoordPoint a{UnitsAt(start, 1), UnitsAt(start, 2)}, m{UnitsAt(mid, 1), UnitsAt(mid, 2)},
+        b{UnitsAt(end, 1), UnitsAt(end, 2)};
+    if (a != b && IsStraightArc(a, m, b)) {
+        // KiCad keeps arcs whose middle lies on the chord (a router's tiny fillets): that copper
+        // is a straight track, and a circle through three points on a line has no centre.
+        auto track = MakeObject<TTrack>();
+        track->SetEnds(a, b);
+        if (Node width = node.find("width"))
+            track->SetWidth(UnitsAt(width, 1));
+        track->SetLayerValue(CopperLayer(node.require("layer").atom(1)));
+        PlaceOnNet(track.get(), node, NetOf(node));
+        return;
+    }
+    auto arc = MakeObject<TArc>();
+    if (!arc->SetThroughPoints(a, m, b))
         node.fail("arc start, mid and end points lie on one line");
     if (Node width = node.find("width"))
         arc->SetWidth(UnitsAt(width, 1));

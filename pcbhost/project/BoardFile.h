@@ -19,6 +19,8 @@ public:
 
     const std::string& Path() const { return FPath; }
     std::int64_t Version() const { return FVersion; }
+    // What was odd in the file but read on past (file:line:column: what was seen).
+    const std::vector<sexpr::ParseWarning>& Warnings() const { return FDoc.warnings(); }
     TBoard& Board() const { return *FBoard; }
 
     // Whether the model differs from the file.

@@ -167,6 +167,17 @@ const TBackAnnotation& TKicadProject::BackAnnotate() {
     return FBackAnnotation;
 }
 
+std::vector<sexpr::ParseWarning> TKicadProject::Warnings() const {
+    std::vector<sexpr::ParseWarning> warnings;
+    if (FBoardFile)
+        warnings = FBoardFile->Warnings();
+    if (FSchematics) {
+        const auto sheets = FSchematics->Warnings();
+        warnings.insert(warnings.end(), sheets.begin(), sheets.end());
+    }
+    return warnings;
+}
+
 bool TKicadProject::Changed() const {
     if (FBoardFile && FBoardFile->Changed())
         return true;

@@ -58,6 +58,8 @@ public:
     const TBackAnnotation& BackAnnotate();
     // The last plan; empty before BackAnnotate().
     const TBackAnnotation& BackAnnotation() const { return FBackAnnotation; }
+    // What was odd in the files but read on past: the board's first, then the sheets'.
+    std::vector<sexpr::ParseWarning> Warnings() const;
 
     // Whether any file would change on save.
     bool Changed() const;

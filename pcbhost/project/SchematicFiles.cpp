@@ -245,6 +245,15 @@ const sexpr::Document& TSchematicSet::Document(std::size_t file) const {
 
 TSchematicSet::~TSchematicSet() = default;
 
+std::vector<sexpr::ParseWarning> TSchematicSet::Warnings() const {
+    std::vector<sexpr::ParseWarning> warnings;
+    for (const auto& path : FFileOrder) {
+        const auto& found = FFiles.at(path)->Doc.warnings();
+        warnings.insert(warnings.end(), found.begin(), found.end());
+    }
+    return warnings;
+}
+
 TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     auto it = FFiles.find(path);
     if (it != FFiles.end())

@@ -82,6 +82,8 @@ public:
         FSheetEdits = std::move(edits);
     }
     const std::map<std::size_t, std::vector<TSheetEdit>>& SheetEdits() const { return FSheetEdits; }
+    // What was odd in the sheets but read on past, sheet by sheet.
+    std::vector<sexpr::ParseWarning> Warnings() const;
     const std::vector<std::shared_ptr<TSchSymbol>>& Symbols() const { return FSymbolList; }
     // Files whose swap fields differ from the model, with their new text.
     std::map<std::string, std::string> Render() const { return RenderWith(FSheetEdits); }
