@@ -4,6 +4,8 @@
 #include "pcbhost/project/SchematicFiles.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <tuple>
@@ -139,10 +141,16 @@ bool ParseVector(std::string_view text, std::string& prefix, std::int64_t& first
 
 std::vector<TBusMember> BusMembers(std::string_view text) {
     std::vector<TBusMember> out;
+    if (text.empty())
+        return out;
     std::string prefix;
     std::int64_t first = 0, last = 0;
-    const auto brace = text.find('{');
-    if (brace != std::string_view::npos && text.back() == '}') {
+    // "~{…}", "_{…}" and "^{…}" are overbar, subscript and superscript markup, not a group.
+    auto brace = text.find('{');
+    while (brace != std::string_view::npos && brace > 0 &&
+           (text[brace - 1] == '~' || text[brace - 1] == '_' || text[brace - 1] == '^'))
+        brace = text.find('{', brace + 1);
+    if (brace != std::string_view::npos && !text.empty() && text.back() == '}') {
         const std::string group(text.substr(0, brace));
         std::string_view body = text.substr(brace + 1, text.size() - brace - 2);
         std::size_t at = 0;
@@ -179,6 +187,7 @@ bool IsBusText(std::string_view text) {
 
 struct TDriver {
     int Priority = ePriority_None;
+    int Rank = 0;     // among equals: 0 before 1 (a power symbol before a part's hidden power pin)
     std::string Name; // the whole net name
     std::string Text; // what the driver says, without the sheet's path
     bool Global = false;
@@ -188,7 +197,7 @@ struct TDriver {
 // Orders candidates for naming one net: stronger first, then the one nearer the root, then the
 // lower name.
 bool Better(const TDriver& a, const TDriver& b) {
-    return std::tie(b.Priority, a.Depth, a.Name) < std::tie(a.Priority, b.Depth, b.Name);
+    return std::tie(b.Priority, a.Rank, a.Depth, a.Name) < std::tie(a.Priority, b.Rank, b.Depth, b.Name);
 }
 
 std::int32_t DepthOf(const std::string& namePath) {
@@ -207,6 +216,7 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
         bool Bus = false;
         std::int32_t PinCount = 0;
         bool NoConnect = false;
+        std::vector<std::string> Aliases;
     };
     std::vector<TSub> subs;
     std::vector<std::vector<std::int32_t>> subOf(FInstances.size()); // instance, subgraph -> subs index
@@ -219,7 +229,7 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                 members[i][std::size_t(in.SubgraphOf[k])].push_back(k);
         for (std::size_t s = 0; s < members[i].size(); ++s) {
             subOf[i].push_back(std::int32_t(subs.size()));
-            subs.push_back({i, std::int32_t(s), {}, false, 0, false});
+            subs.push_back({i, std::int32_t(s), {}, false, 0, false, {}});
         }
     }
 
@@ -242,28 +252,29 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
             d.Depth = depth;
             switch (item.Kind) {
             case TSchItemKind::GlobalLabel:
-                d = {ePriority_Global, EscapeNetName(item.Text), item.Text, true, depth};
+                d = {ePriority_Global, 0, EscapeNetName(item.Text), item.Text, true, depth};
                 break;
             case TSchItemKind::Label:
-                d = {ePriority_LocalLabel, in.NamePath + item.Text, item.Text, false, depth};
+                d = {ePriority_LocalLabel, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
                 break;
             case TSchItemKind::HierLabel:
-                d = {ePriority_HierLabel, in.NamePath + item.Text, item.Text, false, depth};
+                d = {ePriority_HierLabel, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
                 break;
             case TSchItemKind::SheetPin:
-                d = {ePriority_SheetPin, in.NamePath + item.Text, item.Text, false, depth};
+                d = {ePriority_SheetPin, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
                 break;
             case TSchItemKind::PowerPin:
             case TSchItemKind::Pin:
                 if (IsPowerDriver(item)) {
                     const std::string text = item.Kind == TSchItemKind::PowerPin ? item.Text : item.PinName;
+                    const int rank = item.Kind == TSchItemKind::PowerPin ? 0 : 1;
                     if (IsLocalPower(item.Library))
-                        d = {ePriority_LocalPower, in.NamePath + EscapeNetName(text), text, false, depth};
+                        d = {ePriority_LocalPower, rank, in.NamePath + EscapeNetName(text), text, false, depth};
                     else
-                        d = {ePriority_GlobalPower, EscapeNetName(text), text, true, depth};
+                        d = {ePriority_GlobalPower, rank, EscapeNetName(text), text, true, depth};
                 } else if (item.Kind == TSchItemKind::Pin && !item.Reference.empty() && item.Reference[0] != '#') {
                     const std::string name = PinDriverName(item, sub.NoConnect || sub.PinCount == 1);
-                    d = {ePriority_Pin, name, name, true, depth};
+                    d = {ePriority_Pin, 0, name, name, true, depth};
                 }
                 break;
             default:
@@ -314,6 +325,11 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                     best = c;
             }
         sub.Driver = candidates[best];
+        // Every label and power name on the subgraph names the same net: another subgraph with
+        // one of these names joins it.
+        for (const auto& c : candidates)
+            if (c.Priority >= ePriority_HierLabel && c.Name != sub.Driver.Name)
+                sub.Aliases.push_back(c.Name);
         sub.Bus = sub.Bus || IsBusText(sub.Driver.Text);
     }
 
@@ -347,8 +363,11 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
         return it->second;
     };
     for (std::size_t s = 0; s < subs.size(); ++s)
-        if (!subs[s].Bus && subs[s].Driver.Priority >= ePriority_HierLabel)
+        if (!subs[s].Bus && subs[s].Driver.Priority >= ePriority_HierLabel) {
             join(std::int32_t(s), nodeOf(subs[s].Driver.Name, {}));
+            for (const auto& alias : subs[s].Aliases)
+                join(std::int32_t(s), nodeOf(alias, {}));
+        }
 
     for (std::size_t i = 0; i < FInstances.size(); ++i) {
         const auto& in = FInstances[i];
@@ -405,6 +424,16 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
     for (const auto& [name, node] : nameNode)
         offer(node, virtualDrivers[std::size_t(node)]);
 
+    if (const char* dbg = std::getenv("CONN_DEBUG"))
+        for (std::size_t s = 0; s < subs.size(); ++s)
+            if (subs[s].Driver.Name.find(dbg) != std::string::npos) {
+                std::fprintf(stderr, "sub %zu inst %zu %s prio %d depth %d root %d bus %d\n", s, subs[s].Instance,
+                             subs[s].Driver.Name.c_str(), subs[s].Driver.Priority, subs[s].Driver.Depth,
+                             find(std::int32_t(s)), subs[s].Bus);
+                auto it = best.find(find(std::int32_t(s)));
+                if (it != best.end())
+                    std::fprintf(stderr, "   best %s prio %d depth %d\n", it->second.Name.c_str(), it->second.Priority, it->second.Depth);
+            }
     std::set<std::string> withPins;
     std::vector<std::string> names(subs.size());
     for (std::size_t s = 0; s < subs.size(); ++s) {
