@@ -4,8 +4,6 @@
 #include "pcbhost/project/SchematicFiles.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <set>
 #include <tuple>
@@ -117,7 +115,7 @@ std::string PinDriverName(const TSchItem& pin, bool unconnected) {
     return out + ")";
 }
 
-// The members of a bus label: "D[0..7]" gives D0..D7 with their index, "{A B[0..1]}" gives A, B0,
+// The members of a bus label: "D[0..7]" gives D0..D7 with their position, "{A B[0..1]}" gives A, B0,
 // B1, and "NAME{A B}" gives NAME.A, NAME.B. Empty when the text names a single net.
 struct TBusMember {
     std::string Name, Local; // Local: without the group's name
@@ -139,10 +137,19 @@ bool ParseVector(std::string_view text, std::string& prefix, std::int64_t& first
     return true;
 }
 
-std::vector<TBusMember> BusMembers(std::string_view text) {
+// Bus aliases of the design: a name standing for a list of members.
+using TBusAliases = std::map<std::string, std::vector<std::string>, std::less<>>;
+
+std::vector<TBusMember> BusMembers(std::string_view text, const TBusAliases& aliases) {
     std::vector<TBusMember> out;
     if (text.empty())
         return out;
+    if (auto alias = aliases.find(text); alias != aliases.end()) {
+        std::string group;
+        for (const auto& m : alias->second)
+            group += (group.empty() ? "{" : " ") + m;
+        return BusMembers(group + "}", {});
+    }
     std::string prefix;
     std::int64_t first = 0, last = 0;
     // "~{…}", "_{…}" and "^{…}" are overbar, subscript and superscript markup, not a group.
@@ -166,23 +173,33 @@ std::vector<TBusMember> BusMembers(std::string_view text) {
             auto add = [&](const std::string& local) {
                 out.push_back({group.empty() ? local : group + "." + local, local, -1});
             };
-            if (ParseVector(member, prefix, first, last))
+            if (auto alias = aliases.find(member); alias != aliases.end()) {
+                for (const auto& m : alias->second)
+                    if (ParseVector(m, prefix, first, last))
+                        for (std::int64_t i = std::min(first, last); i <= std::max(first, last); ++i)
+                            add(prefix + std::to_string(i));
+                    else
+                        add(m);
+            } else if (ParseVector(member, prefix, first, last)) {
                 for (std::int64_t i = std::min(first, last); i <= std::max(first, last); ++i)
                     add(prefix + std::to_string(i));
-            else
+            } else {
                 add(std::string(member));
+            }
             at = end;
         }
         return out;
     }
+    // Vector members meet by position, lowest index first: "IO[8..15]" on one side and
+    // "IO[0..7]" on the other join IO8 with IO0.
     if (ParseVector(text, prefix, first, last) && std::max(first, last) - std::min(first, last) < 100000)
         for (std::int64_t i = std::min(first, last); i <= std::max(first, last); ++i)
-            out.push_back({prefix + std::to_string(i), prefix + std::to_string(i), i});
+            out.push_back({prefix + std::to_string(i), prefix + std::to_string(i), i - std::min(first, last)});
     return out;
 }
 
-bool IsBusText(std::string_view text) {
-    return !BusMembers(text).empty();
+bool IsBusText(std::string_view text, const TBusAliases& aliases) {
+    return !BusMembers(text, aliases).empty();
 }
 
 struct TDriver {
@@ -207,7 +224,14 @@ std::int32_t DepthOf(const std::string& namePath) {
 } // namespace
 
 void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
-    (void)set;
+    TBusAliases aliases;
+    for (std::size_t f = 0; f < set.Files().size(); ++f)
+        for (Node alias : set.Document(f).root().findAll("bus_alias"))
+            if (Node list = alias.find("members")) {
+                auto& members = aliases[std::string(alias.valueAt(1))];
+                for (std::size_t k = 1; k < list.size(); ++k)
+                    members.emplace_back(list.valueAt(k));
+            }
     // One record per subgraph of every instance.
     struct TSub {
         std::size_t Instance;
@@ -330,7 +354,7 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
         for (const auto& c : candidates)
             if (c.Priority >= ePriority_HierLabel && c.Name != sub.Driver.Name)
                 sub.Aliases.push_back(c.Name);
-        sub.Bus = sub.Bus || IsBusText(sub.Driver.Text);
+        sub.Bus = sub.Bus || IsBusText(sub.Driver.Text, aliases);
     }
 
     // Nets join across the design: strong drivers of the same name are one net, a sheet pin
@@ -390,8 +414,8 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                 }
                 if (parentSub.Bus != childSub.Bus)
                     continue;
-                const auto outer = BusMembers(parentSub.Driver.Text);
-                const auto inner = BusMembers(childSub.Driver.Text);
+                const auto outer = BusMembers(parentSub.Driver.Text, aliases);
+                const auto inner = BusMembers(childSub.Driver.Text, aliases);
                 auto fullName = [&](const TSub& sub, const std::string& member) {
                     return sub.Driver.Global ? member : FInstances[sub.Instance].NamePath + member;
                 };
@@ -424,16 +448,6 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
     for (const auto& [name, node] : nameNode)
         offer(node, virtualDrivers[std::size_t(node)]);
 
-    if (const char* dbg = std::getenv("CONN_DEBUG"))
-        for (std::size_t s = 0; s < subs.size(); ++s)
-            if (subs[s].Driver.Name.find(dbg) != std::string::npos) {
-                std::fprintf(stderr, "sub %zu inst %zu %s prio %d depth %d root %d bus %d\n", s, subs[s].Instance,
-                             subs[s].Driver.Name.c_str(), subs[s].Driver.Priority, subs[s].Driver.Depth,
-                             find(std::int32_t(s)), subs[s].Bus);
-                auto it = best.find(find(std::int32_t(s)));
-                if (it != best.end())
-                    std::fprintf(stderr, "   best %s prio %d depth %d\n", it->second.Name.c_str(), it->second.Priority, it->second.Depth);
-            }
     std::set<std::string> withPins;
     std::vector<std::string> names(subs.size());
     for (std::size_t s = 0; s < subs.size(); ++s) {
