@@ -202,6 +202,9 @@ void TSchematicConnectivity::Collect(const TSchematicSet& set) {
             continue;
         TSchSheetInstance& instance = FInstances[placed.Visit];
         const bool power = bool(placed.Lib.find("power"));
+        // Files from before KiCad 7's editable power values name a power net after the pin.
+        Node version = set.Document(instance.File).root().find("version");
+        const bool valueNames = version && version.intAt(1) >= 20230221;
         const std::string value = Property(placed.Symbol, "Value");
         Node at = placed.Symbol.find("at");
         const TSchPoint origin = at ? PointOf(at) : TSchPoint{};
@@ -216,6 +219,10 @@ void TSchematicConnectivity::Collect(const TSchematicSet& set) {
                 Node number = pin.find("number"), name = pin.find("name"), pinAt = pin.find("at");
                 if (!number || !pinAt)
                     continue;
+                // "~" stands for an empty name or number.
+                std::string pinNumber(number.valueAt(1));
+                if (pinNumber == "~")
+                    pinNumber.clear();
                 const std::string type(pin.valueAt(1));
                 const bool powerPin = power && type == "power_in";
                 std::int64_t dx, dy;
@@ -234,7 +241,7 @@ void TSchematicConnectivity::Collect(const TSchematicSet& set) {
                 item.Kind = powerPin ? TSchItemKind::PowerPin : TSchItemKind::Pin;
                 item.File = instance.File;
                 item.Node = placed.Symbol;
-                item.Text = powerPin ? value : std::string(number.valueAt(1));
+                item.Text = !powerPin ? pinNumber : valueNames ? value : pinName;
                 item.Reference = placed.Reference;
                 item.Points = {{origin.X + dx * 100, origin.Y + dy * 100}};
                 item.Angle = std::fmod(std::round(angle), 360.0);

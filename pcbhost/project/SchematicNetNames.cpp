@@ -115,7 +115,7 @@ std::string PinDriverName(const TSchItem& pin, bool unconnected) {
     return out + ")";
 }
 
-// The members of a bus label: "D[0..7]" gives D0..D7 with their index, "{A B[0..1]}" gives A, B0,
+// The members of a bus label: "D[0..7]" gives D0..D7 with their position, "{A B[0..1]}" gives A, B0,
 // B1, and "NAME{A B}" gives NAME.A, NAME.B. Empty when the text names a single net.
 struct TBusMember {
     std::string Name, Local; // Local: without the group's name
@@ -137,12 +137,27 @@ bool ParseVector(std::string_view text, std::string& prefix, std::int64_t& first
     return true;
 }
 
-std::vector<TBusMember> BusMembers(std::string_view text) {
+// Bus aliases of the design: a name standing for a list of members.
+using TBusAliases = std::map<std::string, std::vector<std::string>, std::less<>>;
+
+std::vector<TBusMember> BusMembers(std::string_view text, const TBusAliases& aliases) {
     std::vector<TBusMember> out;
+    if (text.empty())
+        return out;
+    if (auto alias = aliases.find(text); alias != aliases.end()) {
+        std::string group;
+        for (const auto& m : alias->second)
+            group += (group.empty() ? "{" : " ") + m;
+        return BusMembers(group + "}", {});
+    }
     std::string prefix;
     std::int64_t first = 0, last = 0;
-    const auto brace = text.find('{');
-    if (brace != std::string_view::npos && text.back() == '}') {
+    // "~{…}", "_{…}" and "^{…}" are overbar, subscript and superscript markup, not a group.
+    auto brace = text.find('{');
+    while (brace != std::string_view::npos && brace > 0 &&
+           (text[brace - 1] == '~' || text[brace - 1] == '_' || text[brace - 1] == '^'))
+        brace = text.find('{', brace + 1);
+    if (brace != std::string_view::npos && !text.empty() && text.back() == '}') {
         const std::string group(text.substr(0, brace));
         std::string_view body = text.substr(brace + 1, text.size() - brace - 2);
         std::size_t at = 0;
@@ -158,27 +173,38 @@ std::vector<TBusMember> BusMembers(std::string_view text) {
             auto add = [&](const std::string& local) {
                 out.push_back({group.empty() ? local : group + "." + local, local, -1});
             };
-            if (ParseVector(member, prefix, first, last))
+            if (auto alias = aliases.find(member); alias != aliases.end()) {
+                for (const auto& m : alias->second)
+                    if (ParseVector(m, prefix, first, last))
+                        for (std::int64_t i = std::min(first, last); i <= std::max(first, last); ++i)
+                            add(prefix + std::to_string(i));
+                    else
+                        add(m);
+            } else if (ParseVector(member, prefix, first, last)) {
                 for (std::int64_t i = std::min(first, last); i <= std::max(first, last); ++i)
                     add(prefix + std::to_string(i));
-            else
+            } else {
                 add(std::string(member));
+            }
             at = end;
         }
         return out;
     }
+    // Vector members meet by position, lowest index first: "IO[8..15]" on one side and
+    // "IO[0..7]" on the other join IO8 with IO0.
     if (ParseVector(text, prefix, first, last) && std::max(first, last) - std::min(first, last) < 100000)
         for (std::int64_t i = std::min(first, last); i <= std::max(first, last); ++i)
-            out.push_back({prefix + std::to_string(i), prefix + std::to_string(i), i});
+            out.push_back({prefix + std::to_string(i), prefix + std::to_string(i), i - std::min(first, last)});
     return out;
 }
 
-bool IsBusText(std::string_view text) {
-    return !BusMembers(text).empty();
+bool IsBusText(std::string_view text, const TBusAliases& aliases) {
+    return !BusMembers(text, aliases).empty();
 }
 
 struct TDriver {
     int Priority = ePriority_None;
+    int Rank = 0;     // among equals: 0 before 1 (a power symbol before a part's hidden power pin)
     std::string Name; // the whole net name
     std::string Text; // what the driver says, without the sheet's path
     bool Global = false;
@@ -188,7 +214,7 @@ struct TDriver {
 // Orders candidates for naming one net: stronger first, then the one nearer the root, then the
 // lower name.
 bool Better(const TDriver& a, const TDriver& b) {
-    return std::tie(b.Priority, a.Depth, a.Name) < std::tie(a.Priority, b.Depth, b.Name);
+    return std::tie(b.Priority, a.Rank, a.Depth, a.Name) < std::tie(a.Priority, b.Rank, b.Depth, b.Name);
 }
 
 std::int32_t DepthOf(const std::string& namePath) {
@@ -198,7 +224,14 @@ std::int32_t DepthOf(const std::string& namePath) {
 } // namespace
 
 void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
-    (void)set;
+    TBusAliases aliases;
+    for (std::size_t f = 0; f < set.Files().size(); ++f)
+        for (Node alias : set.Document(f).root().findAll("bus_alias"))
+            if (Node list = alias.find("members")) {
+                auto& members = aliases[std::string(alias.valueAt(1))];
+                for (std::size_t k = 1; k < list.size(); ++k)
+                    members.emplace_back(list.valueAt(k));
+            }
     // One record per subgraph of every instance.
     struct TSub {
         std::size_t Instance;
@@ -207,6 +240,7 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
         bool Bus = false;
         std::int32_t PinCount = 0;
         bool NoConnect = false;
+        std::vector<std::string> Aliases;
     };
     std::vector<TSub> subs;
     std::vector<std::vector<std::int32_t>> subOf(FInstances.size()); // instance, subgraph -> subs index
@@ -219,7 +253,7 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                 members[i][std::size_t(in.SubgraphOf[k])].push_back(k);
         for (std::size_t s = 0; s < members[i].size(); ++s) {
             subOf[i].push_back(std::int32_t(subs.size()));
-            subs.push_back({i, std::int32_t(s), {}, false, 0, false});
+            subs.push_back({i, std::int32_t(s), {}, false, 0, false, {}});
         }
     }
 
@@ -242,28 +276,29 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
             d.Depth = depth;
             switch (item.Kind) {
             case TSchItemKind::GlobalLabel:
-                d = {ePriority_Global, EscapeNetName(item.Text), item.Text, true, depth};
+                d = {ePriority_Global, 0, EscapeNetName(item.Text), item.Text, true, depth};
                 break;
             case TSchItemKind::Label:
-                d = {ePriority_LocalLabel, in.NamePath + item.Text, item.Text, false, depth};
+                d = {ePriority_LocalLabel, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
                 break;
             case TSchItemKind::HierLabel:
-                d = {ePriority_HierLabel, in.NamePath + item.Text, item.Text, false, depth};
+                d = {ePriority_HierLabel, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
                 break;
             case TSchItemKind::SheetPin:
-                d = {ePriority_SheetPin, in.NamePath + item.Text, item.Text, false, depth};
+                d = {ePriority_SheetPin, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
                 break;
             case TSchItemKind::PowerPin:
             case TSchItemKind::Pin:
                 if (IsPowerDriver(item)) {
                     const std::string text = item.Kind == TSchItemKind::PowerPin ? item.Text : item.PinName;
+                    const int rank = item.Kind == TSchItemKind::PowerPin ? 0 : 1;
                     if (IsLocalPower(item.Library))
-                        d = {ePriority_LocalPower, in.NamePath + EscapeNetName(text), text, false, depth};
+                        d = {ePriority_LocalPower, rank, in.NamePath + EscapeNetName(text), text, false, depth};
                     else
-                        d = {ePriority_GlobalPower, EscapeNetName(text), text, true, depth};
+                        d = {ePriority_GlobalPower, rank, EscapeNetName(text), text, true, depth};
                 } else if (item.Kind == TSchItemKind::Pin && !item.Reference.empty() && item.Reference[0] != '#') {
                     const std::string name = PinDriverName(item, sub.NoConnect || sub.PinCount == 1);
-                    d = {ePriority_Pin, name, name, true, depth};
+                    d = {ePriority_Pin, 0, name, name, true, depth};
                 }
                 break;
             default:
@@ -314,7 +349,12 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                     best = c;
             }
         sub.Driver = candidates[best];
-        sub.Bus = sub.Bus || IsBusText(sub.Driver.Text);
+        // Every label and power name on the subgraph names the same net: another subgraph with
+        // one of these names joins it.
+        for (const auto& c : candidates)
+            if (c.Priority >= ePriority_HierLabel && c.Name != sub.Driver.Name)
+                sub.Aliases.push_back(c.Name);
+        sub.Bus = sub.Bus || IsBusText(sub.Driver.Text, aliases);
     }
 
     // Nets join across the design: strong drivers of the same name are one net, a sheet pin
@@ -347,8 +387,11 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
         return it->second;
     };
     for (std::size_t s = 0; s < subs.size(); ++s)
-        if (!subs[s].Bus && subs[s].Driver.Priority >= ePriority_HierLabel)
+        if (!subs[s].Bus && subs[s].Driver.Priority >= ePriority_HierLabel) {
             join(std::int32_t(s), nodeOf(subs[s].Driver.Name, {}));
+            for (const auto& alias : subs[s].Aliases)
+                join(std::int32_t(s), nodeOf(alias, {}));
+        }
 
     for (std::size_t i = 0; i < FInstances.size(); ++i) {
         const auto& in = FInstances[i];
@@ -371,8 +414,8 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                 }
                 if (parentSub.Bus != childSub.Bus)
                     continue;
-                const auto outer = BusMembers(parentSub.Driver.Text);
-                const auto inner = BusMembers(childSub.Driver.Text);
+                const auto outer = BusMembers(parentSub.Driver.Text, aliases);
+                const auto inner = BusMembers(childSub.Driver.Text, aliases);
                 auto fullName = [&](const TSub& sub, const std::string& member) {
                     return sub.Driver.Global ? member : FInstances[sub.Instance].NamePath + member;
                 };

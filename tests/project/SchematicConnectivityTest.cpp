@@ -293,9 +293,10 @@ TEST(SchematicConnectivity, BusMembersTravelThroughSheetsByIndexAndName) {
     const std::string a = "/aaaaaaaa-0000-0000-0000-000000000001";
     TSheetText root;
     root.Sheet(a.substr(1), "sub", "sub.kicad_sch", 100, 100, {"D[0..1]", "G{X Y}"});
-    // The parent's bus is labelled DATA[0..1]: its members DATA0, DATA1 meet the child's D0, D1.
-    root.Bus(80, 102.54, 100, 102.54).Label("label", "DATA[0..1]", 90, 102.54);
-    root.Label("label", "DATA1", 60, 100).R("R1", 60, 96.19);
+    // The parent's bus is labelled DATA[4..5]: its members DATA4, DATA5 meet the child's D0, D1
+    // by position.
+    root.Bus(80, 102.54, 100, 102.54).Label("label", "DATA[4..5]", 90, 102.54);
+    root.Label("label", "DATA5", 60, 100).R("R1", 60, 96.19);
     // The group bus passes through with its member names.
     root.Bus(80, 105.08, 100, 105.08).Label("label", "G{X Y}", 80, 105.08);
     TSheetText sub;
@@ -306,8 +307,8 @@ TEST(SchematicConnectivity, BusMembersTravelThroughSheetsByIndexAndName) {
     // A wire crossing the bus where an entry lands is not joined through the entry.
     sub.Wire(5, 20, 15, 20).Symbol("t:R", 5, 16.19, {{a, "R13"}});
     TProjectFolder p({{"t.kicad_sch", root}, {"sub.kicad_sch", sub}});
-    EXPECT_EQ(p.Net("R11", "1"), "/DATA1");
-    EXPECT_EQ(p.Net("R1", "2"), "/DATA1");
+    EXPECT_EQ(p.Net("R11", "1"), "/DATA5");
+    EXPECT_EQ(p.Net("R1", "2"), "/DATA5");
     EXPECT_EQ(p.Net("R12", "2"), "/G.Y");
     EXPECT_EQ(p.Net("R13", "2"), "unconnected-(R13-Pad2)");
 }
