@@ -197,7 +197,9 @@ TEST(SchematicConnectivity, WiresJoinAtTheirEndsAndAtJunctions) {
 TEST(SchematicConnectivity, LabelsNameTheirNetsByKindAndJoinByName) {
     TSheetText s;
     // Local labels carry the sheet's path; two on one net: the lower name wins.
+    // A wire elsewhere labelled with the losing name joins that net and takes its name.
     s.Wire(10, 10, 30, 10).Label("label", "ZED", 10, 10).Label("label", "ALPHA", 30, 10).R("R1", 30, 6.19);
+    s.Label("label", "ZED", 10, 60).R("R6", 10, 56.19);
     // A label on a wire's middle joins it.
     s.Wire(50, 10, 70, 10).Label("label", "MID", 60, 10).R("R2", 50, 6.19);
     // Labels of one name on separate wires are one net.
@@ -209,6 +211,7 @@ TEST(SchematicConnectivity, LabelsNameTheirNetsByKindAndJoinByName) {
         .R("R5", 30, 36.19);
     auto p = Flat(s);
     EXPECT_EQ(p.Net("R1", "2"), "/ALPHA");
+    EXPECT_EQ(p.Net("R6", "2"), "/ALPHA");
     EXPECT_EQ(p.Net("R2", "2"), "/MID");
     EXPECT_EQ(p.Net("R3", "2"), "/SAME");
     EXPECT_EQ(p.Net("R4", "2"), "/SAME");
@@ -282,8 +285,11 @@ TEST(SchematicConnectivity, SheetPinsJoinHierarchicalLabelsPerInstance) {
     const std::string a = "/aaaaaaaa-0000-0000-0000-000000000001",
                       b = "/aaaaaaaa-0000-0000-0000-000000000002";
     TSheetText root;
-    root.Sheet(a.substr(1), "chanA", "sub.kicad_sch", 100, 100, {"IN", "OUT"});
-    root.Sheet(b.substr(1), "chanB", "sub.kicad_sch", 100, 150, {"IN", "OUT"});
+    root.Sheet(a.substr(1), "chanA", "sub.kicad_sch", 100, 100, {"IN", "OUT", "LOC"});
+    root.Sheet(b.substr(1), "chanB", "sub.kicad_sch", 100, 150, {"IN", "OUT", "LOC"});
+    // chanA's LOC meets a local label of the parent, chanB's none: the port's own local label
+    // names it there, the parent's (nearer the root) here.
+    root.Label("label", "PARENT", 100, 107.62);
     // chanA's IN meets a local label; chanB's IN only a pin; both OUTs go to one global label.
     root.Wire(90, 102.54, 100, 102.54).Label("label", "SIG", 90, 102.54);
     root.R("R1", 90, 148.73).Wire(90, 152.54, 100, 152.54);
@@ -292,6 +298,8 @@ TEST(SchematicConnectivity, SheetPinsJoinHierarchicalLabelsPerInstance) {
     sub.Label("hierarchical_label", "IN", 10, 10).Symbol("t:R", 10, 6.19, {{a, "R11"}, {b, "R21"}});
     sub.Label("hierarchical_label", "OUT", 30, 10).Symbol("t:R", 30, 6.19, {{a, "R12"}, {b, "R22"}});
     // A net inside the sheet that no port reaches keeps the instance's path.
+    sub.Label("hierarchical_label", "LOC", 70, 10).Label("label", "CHILD", 70, 10);
+    sub.Symbol("t:R", 70, 6.19, {{a, "R14"}, {b, "R24"}});
     sub.Label("label", "INNER", 50, 10).Symbol("t:R", 50, 6.19, {{a, "R13"}, {b, "R23"}});
     TProjectFolder p({{"t.kicad_sch", root}, {"sub.kicad_sch", sub}});
     EXPECT_EQ(p.Net("R11", "2"), "/SIG");      // the parent's label beats the port
@@ -299,6 +307,8 @@ TEST(SchematicConnectivity, SheetPinsJoinHierarchicalLabelsPerInstance) {
     EXPECT_EQ(p.Net("R1", "2"), "/chanB/IN");
     EXPECT_EQ(p.Net("R12", "2"), "OUTS");
     EXPECT_EQ(p.Net("R22", "2"), "OUTS");
+    EXPECT_EQ(p.Net("R14", "2"), "/PARENT");
+    EXPECT_EQ(p.Net("R24", "2"), "/chanB/CHILD");
     EXPECT_EQ(p.Net("R13", "2"), "/chanA/INNER");
     EXPECT_EQ(p.Net("R23", "2"), "/chanB/INNER");
     EXPECT_EQ(p.Nets().Instances().size(), 3u);
