@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
 #include <ostream>
+#include <set>
+#include <tuple>
 
 namespace pcbhost::cli {
 
@@ -166,6 +169,54 @@ std::vector<TReversedPair> ReversedPairs_Of(TBoard& board, const kicad::TKicadPr
     return found;
 }
 
+std::vector<TNetMismatch> NetMismatches_Of(TBoard& board, const kicad::TKicadProject& project) {
+    std::vector<TNetMismatch> found;
+    const kicad::TSchematicConnectivity* connectivity = project.Connectivity();
+    if (!connectivity)
+        return found;
+    std::vector<TNetMismatch> pins;
+    for (TPcbComponent* component : board.ComponentList())
+        for (TPad* pad : component->Pads()) {
+            const std::string schematic = connectivity->PinNetName(component->NameText(), pad->Name());
+            if (!schematic.empty())
+                pins.push_back({component->NameText(), pad->Name(),
+                                pad->OwnerNet() ? pad->OwnerNet()->Name() : std::string(), schematic});
+        }
+    // A net KiCad named by itself may carry another such name on a board updated by an older
+    // KiCad ("Net-(C11-Pad1)" for "Net-(U3-BYP)"), and a one-pin net may have no net on the
+    // board at all: neither changes a connection. A name differs only when the two sides do not
+    // pair one to one, or when both are names the user gave.
+    std::map<std::string, std::set<std::string>> boardOf, schematicOf;
+    std::map<std::string, std::size_t> pinsOf;
+    for (const auto& p : pins) {
+        boardOf[p.Schematic].insert(p.Board);
+        if (!p.Board.empty())
+            schematicOf[p.Board].insert(p.Schematic);
+        ++pinsOf[p.Schematic];
+    }
+    auto automatic = [](const std::string& net) {
+        return net.empty() || net.starts_with("Net-(") || net.starts_with("unconnected-(");
+    };
+    for (const auto& p : pins) {
+        if (p.Board == p.Schematic)
+            continue;
+        const bool pairs = boardOf[p.Schematic].size() == 1 &&
+                           (p.Board.empty() ? pinsOf[p.Schematic] == 1 : schematicOf[p.Board].size() == 1);
+        if (pairs && (automatic(p.Board) || automatic(p.Schematic)))
+            continue;
+        found.push_back(p);
+    }
+    std::sort(found.begin(), found.end(), [](const TNetMismatch& a, const TNetMismatch& b) {
+        return std::tie(a.Reference, a.Pin) < std::tie(b.Reference, b.Pin);
+    });
+    found.erase(std::unique(found.begin(), found.end(),
+                            [](const TNetMismatch& a, const TNetMismatch& b) {
+                                return a.Reference == b.Reference && a.Pin == b.Pin && a.Board == b.Board;
+                            }),
+                found.end());
+    return found;
+}
+
 nlohmann::json Figures_Json(const TDocumentFigures& figures) {
     nlohmann::json j;
     if (const auto& b = figures.Board)
@@ -201,6 +252,13 @@ nlohmann::json Figures_Json(const TDocumentFigures& figures) {
                             {"pin_name_of_negative_net", r.PinNameOfNegativeNet}});
         j["reversed_pairs"] = std::move(list);
     }
+    if (const auto& mismatches = figures.NetMismatches) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& m : *mismatches)
+            list.push_back(
+                {{"reference", m.Reference}, {"pin", m.Pin}, {"board", m.Board}, {"schematic", m.Schematic}});
+        j["net_mismatches"] = std::move(list);
+    }
     j["elapsed_ms"] = figures.ElapsedMS;
     return j;
 }
@@ -235,6 +293,19 @@ void Figures_Print(std::ostream& os, const TDocumentFigures& figures) {
         row("sheets", std::to_string(p->Sheets));
         row("schematic components", std::to_string(p->Components));
         row("with swap data", std::to_string(p->WithSwapData));
+    }
+    if (const auto& mismatches = figures.NetMismatches) {
+        // The board was changed (or updated from another schematic) since KiCad last synced the
+        // two: these pins carry on the board a net their schematic does not give them.
+        constexpr std::size_t cShown = 20;
+        os << "Pins whose board net differs from the schematic: " << mismatches->size() << "\n";
+        for (std::size_t k = 0; k < mismatches->size() && k < cShown; ++k) {
+            const auto& m = (*mismatches)[k];
+            os << fmt::format("  {}-{}: board {}, schematic {}\n", m.Reference, m.Pin,
+                              m.Board.empty() ? "(no net)" : m.Board, m.Schematic);
+        }
+        if (mismatches->size() > cShown)
+            os << "  \u2026and " << mismatches->size() - cShown << " more\n";
     }
     os << fmt::format("Elapsed {:.0f} ms\n", figures.ElapsedMS);
 }

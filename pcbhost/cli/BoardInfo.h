@@ -60,11 +60,21 @@ char PinName_Polarity(std::string_view pinName, std::string& stem);
 // Pin names come from the project's schematic; without one nothing is found.
 std::vector<TReversedPair> ReversedPairs_Of(TBoard& board, const kicad::TKicadProject& project);
 
+// A pad whose net on the board is not the net the schematic gives its pin.
+struct TNetMismatch {
+    std::string Reference, Pin, Board, Schematic;
+};
+// The pads of the board whose net differs from their schematic pin's, by reference and pad;
+// pads without a placed schematic pin are not compared, and names KiCad made up itself that
+// pair one to one with the other side's (or a one-pin net without a board net) do not differ.
+std::vector<TNetMismatch> NetMismatches_Of(TBoard& board, const kicad::TKicadProject& project);
+
 struct TDocumentFigures {
     std::optional<TBoardFigures> Board;
     std::optional<TProjectFigures> Project;
     // Checked when there are both a board and a schematic to name the pins.
     std::optional<std::vector<TReversedPair>> ReversedPairs;
+    std::optional<std::vector<TNetMismatch>> NetMismatches;
     double ElapsedMS = 0;
 };
 

@@ -244,6 +244,8 @@ int Run_Info(const TGlobalOptions& options, TReport& report, const TSubCommandAr
         figures.Project = ProjectFigures_Of(project);
     if (TBoard* board = project.Board(); board && project.Schematics())
         figures.ReversedPairs = ReversedPairs_Of(*board, project);
+    if (TBoard* board = project.Board(); board && project.Connectivity())
+        figures.NetMismatches = NetMismatches_Of(*board, project);
     figures.ElapsedMS =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     report.Data().update(Figures_Json(figures));

@@ -113,7 +113,8 @@ TDesignNet& TDesignData::EnsureNet(const std::string& name) {
 
 // ---------------------------------------------------------------- flattening
 
-std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sheets, TBoard* board) {
+std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sheets, TBoard* board,
+                                            bool pinNetsFromSchematic) {
     auto data = std::make_shared<TDesignData>();
     // One design component per symbol with a placed unit, in sheet and placement order.
     std::vector<TSchSymbol*> symbols;
@@ -176,12 +177,13 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
         data->Components.push_back(c);
     }
 
-    // Nets of pins: from the pads of the matched footprint, else from the schematic.
+    // Nets of pins: from the schematic when it knows them, else from the pads of the matched
+    // footprint.
     for (std::size_t s = 0; s < symbols.size(); ++s) {
         auto& c = data->Components[s];
         for (auto& p : c->Pins) {
             std::string net;
-            if (TPcbComponent* fp = footprintOf[s]) {
+            if (TPcbComponent* fp = pinNetsFromSchematic ? nullptr : footprintOf[s]) {
                 TPad* pad = fp->FindPad(p->Designator());
                 for (TPad* q : fp->Pads())
                     if (!pad && Text_EqualNoCase(q->Name(), p->Designator()))
@@ -463,7 +465,7 @@ void TProject::Compile() {
     TBoard* board = boardDocument ? boardDocument->Board() : nullptr;
     if (FCompiled)
         FOldCompiled.push_back(FCompiled);
-    FCompiled = MakeObject<TCompiledDocument>(this, Design_Flatten(sheets, board));
+    FCompiled = MakeObject<TCompiledDocument>(this, Design_Flatten(sheets, board, FPinNetsFromSchematic));
     FCompiledBoardSerial = board ? board->ChangeSerial() : 0;
     FOutOfDate = false;
     ++FCompileCount;

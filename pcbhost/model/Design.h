@@ -202,7 +202,10 @@ struct TDesignData {
 // Flattens the components of `sheets` (one design component per reference, its placed units as
 // sub-parts); pin nets come from the pads of the matching footprint on `board` when there is
 // one, else from the schematic.
-std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sheets, TBoard* board);
+// `pinNetsFromSchematic`: the pins' nets are the schematic's own (a project read from files, whose
+// schematic connectivity is known); otherwise a matched footprint's pads give them.
+std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sheets, TBoard* board,
+                                            bool pinNetsFromSchematic = false);
 
 class TComponentMappings : public TUnknownImpl<IComponentMappings> {
 public:
@@ -320,6 +323,9 @@ public:
     TDocument& FileDocument();
     void SetAllowPinSwapping(bool allow) { FAllowPinSwapping = allow; }
     void SetAllowNetLabelSwapping(bool allow) { FAllowNetLabelSwapping = allow; }
+    // Compiling takes the pins' nets from the schematic pins, not from the board's pads.
+    void SetPinNetsFromSchematic(bool fromSchematic) { FPinNetsFromSchematic = fromSchematic; }
+    bool PinNetsFromSchematic() const { return FPinNetsFromSchematic; }
     // Something changed that the compiled design does not show yet.
     void MarkOutOfDate();
     TCompiledDocument* Compiled() const { return FCompiled.get(); }
@@ -352,6 +358,7 @@ private:
     std::vector<IPtr<TDocument>> FDocuments;
     IPtr<TDocument> FFileDocument;
     bool FAllowPinSwapping = true, FAllowNetLabelSwapping = false;
+    bool FPinNetsFromSchematic = false;
     IPtr<TCompiledDocument> FCompiled;
     // Earlier compiled documents stay alive: the module may still hold their objects.
     std::vector<IPtr<TCompiledDocument>> FOldCompiled;

@@ -106,7 +106,9 @@ std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::strin
                 sch, stem, [&builder](const std::string& sheet) -> TSchDocument& {
                     return builder.AddSchematic(sheet).Model();
                 });
-            p->FSchematics->ResolveLabels(p->Board());
+            p->FConnectivity = std::make_unique<TSchematicConnectivity>(*p->FSchematics);
+            p->FSchematics->ResolveNets(*p->FConnectivity);
+            p->FProject->SetPinNetsFromSchematic(true);
         }
         return p;
     }
@@ -122,7 +124,8 @@ std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::strin
                                                          [&host](const std::string& sheet) -> TSchDocument& {
                                                              return host.AddFreeSchematic(sheet).Model();
                                                          });
-        p->FSchematics->ResolveLabels(nullptr);
+        p->FConnectivity = std::make_unique<TSchematicConnectivity>(*p->FSchematics);
+        p->FSchematics->ResolveNets(*p->FConnectivity);
     }
     return p;
 }

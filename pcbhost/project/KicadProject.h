@@ -6,6 +6,7 @@
 #include "pcbhost/model/Host.h"
 #include "pcbhost/project/BackAnnotation.h"
 #include "pcbhost/project/BoardFile.h"
+#include "pcbhost/project/SchematicConnectivity.h"
 #include "pcbhost/project/SchematicFiles.h"
 
 #include <memory>
@@ -46,6 +47,8 @@ public:
     TBoard* Board() const { return FBoardFile ? &FBoardFile->Board() : nullptr; }
     const TBoardFile* BoardFile() const { return FBoardFile.get(); }
     const TSchematicSet* Schematics() const { return FSchematics.get(); }
+    // The schematic's connectivity as read from the files (not updated by later edits).
+    const TSchematicConnectivity* Connectivity() const { return FConnectivity.get(); }
     // The schematic component of a reference, or null.
     TSchSymbol* FindSymbol(std::string_view reference) const;
 
@@ -74,6 +77,7 @@ private:
     TProject* FProject = nullptr;
     std::unique_ptr<TBoardFile> FBoardFile;
     std::unique_ptr<TSchematicSet> FSchematics;
+    std::unique_ptr<TSchematicConnectivity> FConnectivity;
     TSwapOptions FOptions, FSavedOptions;
     bool FSidecarExists = false;
     TBackAnnotation FBackAnnotation;

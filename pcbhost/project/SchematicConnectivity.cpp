@@ -328,7 +328,15 @@ void TSchematicConnectivity::Connect(TSchSheetInstance& instance) {
     instance.SubgraphNet.assign(number.size(), std::string());
 }
 
-std::vector<std::size_t> TSchematicConnectivity::SubgraphItems(std::size_t instance, std::int32_t subgraph) const {
+std::string TSchematicConnectivity::NetOfSubgraph(std::size_t instance, std::int32_t subgraph) const {
+    if (instance >= FSubgraphNames.size() || subgraph < 0 ||
+        std::size_t(subgraph) >= FSubgraphNames[instance].size())
+        return {};
+    return FSubgraphNames[instance][std::size_t(subgraph)];
+}
+
+std::vector<std::size_t> TSchematicConnectivity::SubgraphItems(std::size_t instance,
+                                                               std::int32_t subgraph) const {
     std::vector<std::size_t> out;
     const auto& in = FInstances.at(instance);
     for (std::size_t i = 0; i < in.SubgraphOf.size(); ++i)

@@ -25,35 +25,35 @@ struct TSchPoint {
 TSchPoint SchPoint_FromMm(double x, double y);
 
 enum class TSchItemKind {
-    Pin,         // a pin of a placed unit of a component
-    PowerPin,    // the pin of a power symbol: Text is the net it gives
+    Pin,      // a pin of a placed unit of a component
+    PowerPin, // the pin of a power symbol: Text is the net it gives
     Wire,
     Bus,
     BusEntry,
     Junction,
     NoConnect,
-    Label,       // local label
+    Label, // local label
     GlobalLabel,
-    HierLabel,   // hierarchical label (a port of the sheet)
-    SheetPin,    // a pin of a sheet symbol: joins a hierarchical label of the child sheet
+    HierLabel, // hierarchical label (a port of the sheet)
+    SheetPin,  // a pin of a sheet symbol: joins a hierarchical label of the child sheet
 };
 
 // One connectable object of one sheet instance.
 struct TSchItem {
     TSchItemKind Kind;
-    std::size_t File = 0;          // index into TSchematicSet::Files()
-    sexpr::Node Node;              // its node in that file: wire, label, junction, placed symbol, sheet pin
-    std::string Text;              // labels and sheet pins: their text; power pins: the net; pins: the pin number
-    std::string Reference;         // pins: the component's reference in this instance
+    std::size_t File = 0;  // index into TSchematicSet::Files()
+    sexpr::Node Node;      // its node in that file: wire, label, junction, placed symbol, sheet pin
+    std::string Text;      // labels and sheet pins: their text; power pins: the net; pins: the pin number
+    std::string Reference; // pins: the component's reference in this instance
     std::vector<TSchPoint> Points; // where it connects: both ends of a wire or bus, else its one point
     double Angle = 0;              // labels: their orientation in degrees as written; pins: the direction
-                                   // from the pin end into the symbol body (0 right, 90 up, 180 left, 270 down)
-    std::string PinName;           // pins: the library pin's name ("" for "~")
-    std::string PinType;           // pins: the electrical type as written ("power_in", "passive", ...)
-    std::int32_t Unit = 0;         // pins: the placed unit that shows it
-    std::int32_t Child = -1;       // sheet pins: the instance of the sheet they lead into
-    bool Hidden = false;           // pins: hidden in the library
-    sexpr::Node Library;           // pins: the library symbol
+                      // from the pin end into the symbol body (0 right, 90 up, 180 left, 270 down)
+    std::string PinName;     // pins: the library pin's name ("" for "~")
+    std::string PinType;     // pins: the electrical type as written ("power_in", "passive", ...)
+    std::int32_t Unit = 0;   // pins: the placed unit that shows it
+    std::int32_t Child = -1; // sheet pins: the instance of the sheet they lead into
+    bool Hidden = false;     // pins: hidden in the library
+    sexpr::Node Library;     // pins: the library symbol
 };
 
 // One instance of a sheet: the root ("/"), or a sheet below it reached by a chain of sheet symbols.
@@ -87,6 +87,9 @@ public:
     // Where a placed pin is: its instance and item index. False when not placed.
     bool FindPin(std::string_view reference, std::string_view pin, std::size_t& instance,
                  std::size_t& item) const;
+    // The name of the net a subgraph belongs to, also when no pin is on it ("" for a subgraph
+    // that nothing names, such as a bare wire).
+    std::string NetOfSubgraph(std::size_t instance, std::int32_t subgraph) const;
     // The items of one subgraph of an instance, in item order.
     std::vector<std::size_t> SubgraphItems(std::size_t instance, std::int32_t subgraph) const;
 
@@ -100,6 +103,7 @@ private:
     void NameNets(const TSchematicSet& set);
 
     std::vector<TSchSheetInstance> FInstances;
+    std::vector<std::vector<std::string>> FSubgraphNames;           // instance, subgraph -> name, pins or not
     std::map<std::pair<std::string, std::string>, TPinPlace> FPins; // (reference, pin number)
 };
 

@@ -1,6 +1,7 @@
 #include "pcbhost/project/SchematicFiles.h"
 
 #include "pcbhost/model/Board.h"
+#include "pcbhost/project/SchematicConnectivity.h"
 #include "permutor/host/Text.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <numbers>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 
 namespace pcbhost::kicad {
@@ -406,7 +408,25 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
     }
 }
 
-void TSchematicSet::ResolveLabels(TBoard* board) {
+void TSchematicSet::ResolveNets(const TSchematicConnectivity& connectivity) {
+    for (const auto& symbol : FSymbolList)
+        for (const auto& pin : symbol->Pins())
+            pin->SetNetName(connectivity.PinNetName(symbol->Designator, pin->DesignatorText()));
+    // A label's net by its instance, point and text.
+    std::map<std::tuple<std::string, TSchPoint, std::string>, std::string> labelNet;
+    for (const auto& instance : connectivity.Instances())
+        for (std::size_t k = 0; k < instance.Items.size(); ++k) {
+            const auto& item = instance.Items[k];
+            if ((item.Kind == TSchItemKind::Label || item.Kind == TSchItemKind::GlobalLabel ||
+                 item.Kind == TSchItemKind::HierLabel) &&
+                instance.SubgraphOf[k] >= 0)
+                labelNet.emplace(
+                    std::tuple{instance.UuidPath == "/" ? std::string() : instance.UuidPath,
+                               item.Points.front(), item.Text},
+                    connectivity.NetOfSubgraph(std::size_t(&instance - connectivity.Instances().data()),
+                                               instance.SubgraphOf[k]));
+        }
+
     // Pin ends of every placed unit, by instance.
     std::vector<TPinPlace> places;
     for (const auto& symbol : FSymbolList)
@@ -431,24 +451,17 @@ void TSchematicSet::ResolveLabels(TBoard* board) {
     placeAt.reserve(places.size());
     for (auto& place : places)
         placeAt.emplace(placeKey(place.Instance, place.Pin->SheetPath(), place.Pin->LocationKey()), &place);
-    // The board's search by reference walks every primitive; ask once per symbol.
-    std::unordered_map<const TSchSymbol*, TPcbComponent*> footprints;
-    auto footprintOf = [&](const TSchSymbol* symbol) {
-        auto [it, added] = footprints.try_emplace(symbol, nullptr);
-        if (added)
-            it->second = board->FindComponent(symbol->Designator);
-        return it->second;
-    };
     for (const auto& label : FLabels) {
         const std::string& sheetPath = label.Sheet->Path();
         const auto found =
             placeAt.find(placeKey(label.Instance, sheetPath, LocationKeyOf(sheetPath, label.X, label.Y)));
         TPinPlace* at = found == placeAt.end() ? nullptr : found->second;
-        std::string net = label.Global ? label.Name : label.SheetNames + label.Name;
-        if (at && board)
-            if (TPcbComponent* footprint = footprintOf(at->Symbol))
-                if (TPad* pad = footprint->FindPad(at->Pin->DesignatorText()); pad && pad->OwnerNet())
-                    net = pad->OwnerNet()->Name();
+        std::string net;
+        if (auto it = labelNet.find({label.Instance, SchPoint_FromMm(label.X, label.Y), label.Name});
+            it != labelNet.end())
+            net = it->second;
+        if (net.empty())
+            net = label.Global ? label.Name : label.SheetNames + label.Name;
         TSchNetLabel& added = label.Sheet->AddLabel(net, label.Port);
         if (at)
             added.SetAtPin(at->Pin);

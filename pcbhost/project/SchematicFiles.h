@@ -18,6 +18,8 @@ class TBoard;
 
 namespace pcbhost::kicad {
 
+class TSchematicConnectivity;
+
 // Symbol fields that carry a component's swap data ("Pin_1=A|Pin_2=A", ...).
 inline constexpr const char* cPinSwapField = "PinSwap";
 inline constexpr const char* cPartSwapField = "PartSwap";
@@ -42,9 +44,9 @@ public:
                   const std::map<std::string, std::string>* texts = nullptr);
     ~TSchematicSet();
 
-    // Net labels and ports at pin ends join the nets of those pins: with a board, the pin's pad
-    // decides the net name.
-    void ResolveLabels(TBoard* board);
+    // Gives every pin its net and places every net label and port on the net the schematic's
+    // connectivity gives it (a label at a pin end is placed at that pin).
+    void ResolveNets(const TSchematicConnectivity& connectivity);
 
     const std::vector<std::string>& Files() const { return FFileOrder; }
     // The parsed text of Files()[file].

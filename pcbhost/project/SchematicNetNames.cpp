@@ -194,7 +194,8 @@ std::vector<TBusMember> BusMembers(std::string_view text, const TBusAliases& ali
     // "IO[0..7]" on the other join IO8 with IO0.
     if (ParseVector(text, prefix, first, last) && std::max(first, last) - std::min(first, last) < 100000)
         for (std::int64_t i = std::min(first, last); i <= std::max(first, last); ++i)
-            out.push_back({prefix + std::to_string(i), prefix + std::to_string(i), i - std::min(first, last)});
+            out.push_back(
+                {prefix + std::to_string(i), prefix + std::to_string(i), i - std::min(first, last)});
     return out;
 }
 
@@ -279,7 +280,8 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                 d = {ePriority_Global, 0, EscapeNetName(item.Text), item.Text, true, depth};
                 break;
             case TSchItemKind::Label:
-                d = {ePriority_LocalLabel, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
+                d = {
+                    ePriority_LocalLabel, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
                 break;
             case TSchItemKind::HierLabel:
                 d = {ePriority_HierLabel, 0, in.NamePath + EscapeNetName(item.Text), item.Text, false, depth};
@@ -293,10 +295,16 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                     const std::string text = item.Kind == TSchItemKind::PowerPin ? item.Text : item.PinName;
                     const int rank = item.Kind == TSchItemKind::PowerPin ? 0 : 1;
                     if (IsLocalPower(item.Library))
-                        d = {ePriority_LocalPower, rank, in.NamePath + EscapeNetName(text), text, false, depth};
+                        d = {ePriority_LocalPower,
+                             rank,
+                             in.NamePath + EscapeNetName(text),
+                             text,
+                             false,
+                             depth};
                     else
                         d = {ePriority_GlobalPower, rank, EscapeNetName(text), text, true, depth};
-                } else if (item.Kind == TSchItemKind::Pin && !item.Reference.empty() && item.Reference[0] != '#') {
+                } else if (item.Kind == TSchItemKind::Pin && !item.Reference.empty() &&
+                           item.Reference[0] != '#') {
                     const std::string name = PinDriverName(item, sub.NoConnect || sub.PinCount == 1);
                     d = {ePriority_Pin, 0, name, name, true, depth};
                 }
@@ -332,7 +340,8 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                 const auto& b = in.Items[candidateItems[best]];
                 // A power symbol's pin names the net before a hidden power pin of a part does;
                 // pad-numbered names come after named ones; then the lower name.
-                const bool aSymbol = a.Kind == TSchItemKind::PowerPin, bSymbol = b.Kind == TSchItemKind::PowerPin;
+                const bool aSymbol = a.Kind == TSchItemKind::PowerPin,
+                           bSymbol = b.Kind == TSchItemKind::PowerPin;
                 if (aSymbol != bSymbol) {
                     if (aSymbol)
                         best = c;
@@ -421,7 +430,8 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                 };
                 for (const auto& o : outer)
                     for (const auto& n : inner) {
-                        const bool match = o.Index >= 0 || n.Index >= 0 ? o.Index == n.Index : o.Local == n.Local;
+                        const bool match =
+                            o.Index >= 0 || n.Index >= 0 ? o.Index == n.Index : o.Local == n.Local;
                         if (!match)
                             continue;
                         TDriver po = parentSub.Driver, pn = childSub.Driver;
@@ -457,15 +467,21 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
             withPins.insert(names[s]);
     }
     FPins.clear();
+    FSubgraphNames.assign(FInstances.size(), {});
+    for (std::size_t i = 0; i < FInstances.size(); ++i)
+        FSubgraphNames[i].assign(FInstances[i].SubgraphNet.size(), std::string());
     for (std::size_t s = 0; s < subs.size(); ++s) {
         auto& in = FInstances[subs[s].Instance];
         in.SubgraphNet[std::size_t(subs[s].Subgraph)] = withPins.count(names[s]) ? names[s] : std::string();
+        FSubgraphNames[subs[s].Instance][std::size_t(subs[s].Subgraph)] = names[s];
         for (std::size_t k : members[subs[s].Instance][std::size_t(subs[s].Subgraph)]) {
             const auto& item = in.Items[k];
             if (item.Kind != TSchItemKind::Pin || item.Reference.empty() || item.Reference[0] == '#')
                 continue;
-            auto [it, added] = FPins.try_emplace({item.Reference, item.Text}, TPinPlace{subs[s].Instance, k, names[s]});
-            if (!added && it->second.Net.starts_with("unconnected-(") && !names[s].starts_with("unconnected-("))
+            auto [it, added] =
+                FPins.try_emplace({item.Reference, item.Text}, TPinPlace{subs[s].Instance, k, names[s]});
+            if (!added && it->second.Net.starts_with("unconnected-(") &&
+                !names[s].starts_with("unconnected-("))
                 it->second = {subs[s].Instance, k, names[s]};
         }
     }

@@ -1,12 +1,12 @@
 // The schematic's own connectivity on small sheets written here: which items join, how nets are
 // named, and how names travel through sheets, power symbols and buses.
-#include "pcbhost/project/KicadProject.h"
 #include "pcbhost/project/SchematicConnectivity.h"
+#include "pcbhost/project/KicadProject.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -62,9 +62,11 @@ struct TSheetText {
     TSheetText& Symbol(const std::string& lib, double x, double y,
                        std::vector<std::pair<std::string, std::string>> paths, const std::string& value = "",
                        int unit = 1, int angle = 0) {
-        Body += "(symbol (lib_id \"" + lib + "\") (at " + Num(x) + " " + Num(y) + " " + std::to_string(angle) +
-                ") (unit " + std::to_string(unit) + ") (uuid \"" + NextUuid() + "\")\n (property \"Reference\" \"" +
-                paths.front().second + "\" (at 0 0 0))\n (property \"Value\" \"" + value + "\" (at 0 0 0))\n (instances (project \"t\"";
+        Body += "(symbol (lib_id \"" + lib + "\") (at " + Num(x) + " " + Num(y) + " " +
+                std::to_string(angle) + ") (unit " + std::to_string(unit) + ") (uuid \"" + NextUuid() +
+                "\")\n (property \"Reference\" \"" + paths.front().second +
+                "\" (at 0 0 0))\n (property \"Value\" \"" + value +
+                "\" (at 0 0 0))\n (instances (project \"t\"";
         for (const auto& [path, ref] : paths)
             Body += " (path \"/" + std::string(cRoot) + path + "\" (reference \"" + ref + "\") (unit " +
                     std::to_string(unit) + "))";
@@ -76,22 +78,23 @@ struct TSheetText {
         return Symbol("t:R", x, y, {{path, ref}});
     }
     TSheetText& Wire(double x1, double y1, double x2, double y2) {
-        Body += "(wire (pts (xy " + Num(x1) + " " + Num(y1) + ") (xy " + Num(x2) + " " + Num(y2) + ")) (uuid \"" +
-                NextUuid() + "\"))\n";
+        Body += "(wire (pts (xy " + Num(x1) + " " + Num(y1) + ") (xy " + Num(x2) + " " + Num(y2) +
+                ")) (uuid \"" + NextUuid() + "\"))\n";
         return *this;
     }
     TSheetText& Bus(double x1, double y1, double x2, double y2) {
-        Body += "(bus (pts (xy " + Num(x1) + " " + Num(y1) + ") (xy " + Num(x2) + " " + Num(y2) + ")) (uuid \"" +
-                NextUuid() + "\"))\n";
+        Body += "(bus (pts (xy " + Num(x1) + " " + Num(y1) + ") (xy " + Num(x2) + " " + Num(y2) +
+                ")) (uuid \"" + NextUuid() + "\"))\n";
         return *this;
     }
     TSheetText& Entry(double x, double y, double dx, double dy) {
-        Body += "(bus_entry (at " + Num(x) + " " + Num(y) + ") (size " + Num(dx) + " " + Num(dy) + ") (uuid \"" +
-                NextUuid() + "\"))\n";
+        Body += "(bus_entry (at " + Num(x) + " " + Num(y) + ") (size " + Num(dx) + " " + Num(dy) +
+                ") (uuid \"" + NextUuid() + "\"))\n";
         return *this;
     }
     TSheetText& Point(const char* kind, double x, double y) {
-        Body += std::string("(") + kind + " (at " + Num(x) + " " + Num(y) + ") (uuid \"" + NextUuid() + "\"))\n";
+        Body +=
+            std::string("(") + kind + " (at " + Num(x) + " " + Num(y) + ") (uuid \"" + NextUuid() + "\"))\n";
         return *this;
     }
     TSheetText& Label(const char* kind, const std::string& text, double x, double y) {
@@ -100,10 +103,11 @@ struct TSheetText {
         return *this;
     }
     // A sheet symbol for `file` named `name`, with pins at (x, y + 2.54 k).
-    TSheetText& Sheet(const std::string& uuid, const std::string& name, const std::string& file, double x, double y,
-                      const std::vector<std::string>& pins) {
-        Body += "(sheet (at " + Num(x) + " " + Num(y) + ") (size 20 20) (uuid \"" + uuid + "\")\n (property \"Sheetname\" \"" +
-                name + "\" (at 0 0 0))\n (property \"Sheetfile\" \"" + file + "\" (at 0 0 0))\n";
+    TSheetText& Sheet(const std::string& uuid, const std::string& name, const std::string& file, double x,
+                      double y, const std::vector<std::string>& pins) {
+        Body += "(sheet (at " + Num(x) + " " + Num(y) + ") (size 20 20) (uuid \"" + uuid +
+                "\")\n (property \"Sheetname\" \"" + name + "\" (at 0 0 0))\n (property \"Sheetfile\" \"" +
+                file + "\" (at 0 0 0))\n";
         for (std::size_t k = 0; k < pins.size(); ++k)
             Body += " (pin \"" + pins[k] + "\" input (at " + Num(x) + " " + Num(y + 2.54 * double(k + 1)) +
                     " 180) (uuid \"" + NextUuid() + "\"))\n";
@@ -122,10 +126,11 @@ public:
         fs::create_directories(FDir);
         std::ofstream(FDir / "t.kicad_pro") << "{}\n";
         for (const auto& [file, sheet] : sheets)
-            std::ofstream(FDir / file) << "(kicad_sch (version 20231120) (generator \"eeschema\") (uuid \""
-                                       << (file == "t.kicad_sch" ? cRoot : "22222222-2222-2222-2222-222222222222")
-                                       << "\") (paper \"A4\")\n"
-                                       << cLibrary << sheet.Body << ")\n";
+            std::ofstream(FDir / file)
+                << "(kicad_sch (version 20231120) (generator \"eeschema\") (uuid \""
+                << (file == "t.kicad_sch" ? cRoot : "22222222-2222-2222-2222-222222222222")
+                << "\") (paper \"A4\")\n"
+                << cLibrary << sheet.Body << ")\n";
         FProject = TKicadProject::Open(FHost, (FDir / "t.kicad_pro").string());
         FConnectivity = std::make_unique<TSchematicConnectivity>(*FProject->Schematics());
     }
@@ -135,7 +140,9 @@ public:
             fs::remove_all(FDir);
     }
     const TSchematicConnectivity& Nets() const { return *FConnectivity; }
-    std::string Net(const std::string& ref, const std::string& pin) const { return FConnectivity->PinNetName(ref, pin); }
+    std::string Net(const std::string& ref, const std::string& pin) const {
+        return FConnectivity->PinNetName(ref, pin);
+    }
 
 private:
     fs::path FDir;
@@ -155,7 +162,11 @@ TEST(SchematicConnectivity, WiresJoinAtTheirEndsAndAtJunctions) {
     // A T without a junction: the branch's end on the other wire's middle does not join.
     s.Wire(10, 10, 30, 10).Wire(20, 10, 20, 20).R("R1", 20, 23.81).R("R2", 10, 6.19);
     // The same T with a junction joins.
-    s.Wire(50, 10, 70, 10).Wire(60, 10, 60, 20).Point("junction", 60, 10).R("R3", 60, 23.81).R("R4", 50, 6.19);
+    s.Wire(50, 10, 70, 10)
+        .Wire(60, 10, 60, 20)
+        .Point("junction", 60, 10)
+        .R("R3", 60, 23.81)
+        .R("R4", 50, 6.19);
     // A pin end on a wire's middle does not join it; a pin on a pin does.
     s.Wire(100, 10, 120, 10).R("R5", 110, 6.19).R("R6", 100, 6.19);
     s.R("R7", 140, 6.19).R("R8", 140, 13.81);
@@ -186,15 +197,21 @@ TEST(SchematicConnectivity, WiresJoinAtTheirEndsAndAtJunctions) {
 TEST(SchematicConnectivity, LabelsNameTheirNetsByKindAndJoinByName) {
     TSheetText s;
     // Local labels carry the sheet's path; two on one net: the lower name wins.
+    // A wire elsewhere labelled with the losing name joins that net and takes its name.
     s.Wire(10, 10, 30, 10).Label("label", "ZED", 10, 10).Label("label", "ALPHA", 30, 10).R("R1", 30, 6.19);
+    s.Label("label", "ZED", 10, 60).R("R6", 10, 56.19);
     // A label on a wire's middle joins it.
     s.Wire(50, 10, 70, 10).Label("label", "MID", 60, 10).R("R2", 50, 6.19);
     // Labels of one name on separate wires are one net.
     s.Label("label", "SAME", 100, 10).R("R3", 100, 6.19).Label("label", "SAME", 120, 10).R("R4", 120, 6.19);
     // A global label is bare and beats a local label.
-    s.Wire(10, 40, 30, 40).Label("label", "LOCAL", 10, 40).Label("global_label", "GLOB", 30, 40).R("R5", 30, 36.19);
+    s.Wire(10, 40, 30, 40)
+        .Label("label", "LOCAL", 10, 40)
+        .Label("global_label", "GLOB", 30, 40)
+        .R("R5", 30, 36.19);
     auto p = Flat(s);
     EXPECT_EQ(p.Net("R1", "2"), "/ALPHA");
+    EXPECT_EQ(p.Net("R6", "2"), "/ALPHA");
     EXPECT_EQ(p.Net("R2", "2"), "/MID");
     EXPECT_EQ(p.Net("R3", "2"), "/SAME");
     EXPECT_EQ(p.Net("R4", "2"), "/SAME");
@@ -265,10 +282,14 @@ TEST(SchematicConnectivity, NoConnectFlagsMakeANetUnconnected) {
 
 TEST(SchematicConnectivity, SheetPinsJoinHierarchicalLabelsPerInstance) {
     // The root uses "sub.kicad_sch" twice; each instance has its own references and nets.
-    const std::string a = "/aaaaaaaa-0000-0000-0000-000000000001", b = "/aaaaaaaa-0000-0000-0000-000000000002";
+    const std::string a = "/aaaaaaaa-0000-0000-0000-000000000001",
+                      b = "/aaaaaaaa-0000-0000-0000-000000000002";
     TSheetText root;
-    root.Sheet(a.substr(1), "chanA", "sub.kicad_sch", 100, 100, {"IN", "OUT"});
-    root.Sheet(b.substr(1), "chanB", "sub.kicad_sch", 100, 150, {"IN", "OUT"});
+    root.Sheet(a.substr(1), "chanA", "sub.kicad_sch", 100, 100, {"IN", "OUT", "LOC"});
+    root.Sheet(b.substr(1), "chanB", "sub.kicad_sch", 100, 150, {"IN", "OUT", "LOC"});
+    // chanA's LOC meets a local label of the parent, chanB's none: the port's own local label
+    // names it there, the parent's (nearer the root) here.
+    root.Label("label", "PARENT", 100, 107.62);
     // chanA's IN meets a local label; chanB's IN only a pin; both OUTs go to one global label.
     root.Wire(90, 102.54, 100, 102.54).Label("label", "SIG", 90, 102.54);
     root.R("R1", 90, 148.73).Wire(90, 152.54, 100, 152.54);
@@ -277,13 +298,17 @@ TEST(SchematicConnectivity, SheetPinsJoinHierarchicalLabelsPerInstance) {
     sub.Label("hierarchical_label", "IN", 10, 10).Symbol("t:R", 10, 6.19, {{a, "R11"}, {b, "R21"}});
     sub.Label("hierarchical_label", "OUT", 30, 10).Symbol("t:R", 30, 6.19, {{a, "R12"}, {b, "R22"}});
     // A net inside the sheet that no port reaches keeps the instance's path.
+    sub.Label("hierarchical_label", "LOC", 70, 10).Label("label", "CHILD", 70, 10);
+    sub.Symbol("t:R", 70, 6.19, {{a, "R14"}, {b, "R24"}});
     sub.Label("label", "INNER", 50, 10).Symbol("t:R", 50, 6.19, {{a, "R13"}, {b, "R23"}});
     TProjectFolder p({{"t.kicad_sch", root}, {"sub.kicad_sch", sub}});
-    EXPECT_EQ(p.Net("R11", "2"), "/SIG");       // the parent's label beats the port
-    EXPECT_EQ(p.Net("R21", "2"), "/chanB/IN");  // a bare sheet pin is weaker than the port
+    EXPECT_EQ(p.Net("R11", "2"), "/SIG");      // the parent's label beats the port
+    EXPECT_EQ(p.Net("R21", "2"), "/chanB/IN"); // a bare sheet pin is weaker than the port
     EXPECT_EQ(p.Net("R1", "2"), "/chanB/IN");
     EXPECT_EQ(p.Net("R12", "2"), "OUTS");
     EXPECT_EQ(p.Net("R22", "2"), "OUTS");
+    EXPECT_EQ(p.Net("R14", "2"), "/PARENT");
+    EXPECT_EQ(p.Net("R24", "2"), "/chanB/CHILD");
     EXPECT_EQ(p.Net("R13", "2"), "/chanA/INNER");
     EXPECT_EQ(p.Net("R23", "2"), "/chanB/INNER");
     EXPECT_EQ(p.Nets().Instances().size(), 3u);
@@ -303,7 +328,9 @@ TEST(SchematicConnectivity, BusMembersTravelThroughSheetsByIndexAndName) {
     sub.Label("hierarchical_label", "D[0..1]", 10, 10).Bus(10, 10, 10, 30);
     sub.Entry(10, 20, 2.54, 2.54).Wire(12.54, 22.54, 20, 22.54).Label("label", "D1", 20, 22.54);
     sub.Symbol("t:R", 20, 26.35, {{a, "R11"}});
-    sub.Label("hierarchical_label", "G{X Y}", 40, 10).Label("label", "G.Y", 50, 10).Symbol("t:R", 50, 6.19, {{a, "R12"}});
+    sub.Label("hierarchical_label", "G{X Y}", 40, 10)
+        .Label("label", "G.Y", 50, 10)
+        .Symbol("t:R", 50, 6.19, {{a, "R12"}});
     // A wire crossing the bus where an entry lands is not joined through the entry.
     sub.Wire(5, 20, 15, 20).Symbol("t:R", 5, 16.19, {{a, "R13"}});
     TProjectFolder p({{"t.kicad_sch", root}, {"sub.kicad_sch", sub}});

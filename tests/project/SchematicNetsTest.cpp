@@ -29,14 +29,14 @@ std::string KicadCli() {
 }
 
 // In CI a missing KiCad is a failure, elsewhere the judged tests are skipped.
-#define REQUIRE_KICAD(cli)                                                                          \
-    do {                                                                                            \
-        if ((cli).empty()) {                                                                        \
-            const char* ci = std::getenv("CI");                                                     \
-            if (ci && std::string(ci) == "true")                                                    \
-                FAIL() << "kicad-cli is not installed, and CI needs it";                            \
-            GTEST_SKIP() << "kicad-cli is not installed";                                           \
-        }                                                                                           \
+#define REQUIRE_KICAD(cli)                                                                                   \
+    do {                                                                                                     \
+        if ((cli).empty()) {                                                                                 \
+            const char* ci = std::getenv("CI");                                                              \
+            if (ci && std::string(ci) == "true")                                                             \
+                FAIL() << "kicad-cli is not installed, and CI needs it";                                     \
+            GTEST_SKIP() << "kicad-cli is not installed";                                                    \
+        }                                                                                                    \
     } while (0)
 
 std::string Quote(const std::string& s) {
@@ -52,8 +52,8 @@ std::map<std::pair<std::string, std::string>, std::string> KicadPinNets(const st
     const fs::path dir = fs::temp_directory_path() / ("permutor-netlist-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path out = dir / (root.stem().string() + ".net");
-    const std::string command = Quote(cli) + " sch export netlist --format kicadsexpr -o " + Quote(out.string()) +
-                                " " + Quote(root.string()) + " > /dev/null 2>&1";
+    const std::string command = Quote(cli) + " sch export netlist --format kicadsexpr -o " +
+                                Quote(out.string()) + " " + Quote(root.string()) + " > /dev/null 2>&1";
     std::map<std::pair<std::string, std::string>, std::string> nets;
     if (std::system(command.c_str()) != 0 || !fs::exists(out)) {
         ADD_FAILURE() << "kicad-cli could not export " << root;
@@ -107,11 +107,13 @@ TEST(SchematicNetsJudgedByKicad, EveryPinHasTheNetKicadGivesIt) {
             auto it = ours.find(pin);
             const std::string mine = it == ours.end() ? "(not placed)" : it->second;
             if (mine != net && ++differences <= 30)
-                report << "  " << pin.first << "-" << pin.second << ": KiCad " << net << ", ours " << mine << "\n";
+                report << "  " << pin.first << "-" << pin.second << ": KiCad " << net << ", ours " << mine
+                       << "\n";
         }
         for (const auto& [pin, net] : ours)
             if (!expected.count(pin) && ++differences <= 30)
-                report << "  " << pin.first << "-" << pin.second << ": not in KiCad's netlist, ours " << net << "\n";
+                report << "  " << pin.first << "-" << pin.second << ": not in KiCad's netlist, ours " << net
+                       << "\n";
         EXPECT_EQ(differences, 0u) << expected.size() << " pins\n" << report.str();
     }
 }
