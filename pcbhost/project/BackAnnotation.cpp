@@ -391,11 +391,14 @@ void Merge(TBackAnnotation& into, const TBackAnnotation& from) {
 } // namespace
 
 TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<TPinChange>& changes,
-                                    bool allowNetLabelChanges) {
+                                    bool allowNetLabelChanges, const TSchematicConnectivity* connectivity) {
     TBackAnnotation result;
     if (changes.empty())
         return result;
-    const TSchematicConnectivity conn(set);
+    std::optional<TSchematicConnectivity> own;
+    if (!connectivity)
+        connectivity = &own.emplace(set);
+    const TSchematicConnectivity& conn = *connectivity;
     std::map<std::string, std::string> before;
     for (const auto& sheet : conn.Instances())
         for (const auto& item : sheet.Items)

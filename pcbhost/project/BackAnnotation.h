@@ -13,6 +13,8 @@
 
 namespace pcbhost::kicad {
 
+class TSchematicConnectivity;
+
 // A pad whose net changed since the board was read.
 struct TPinChange {
     std::string Reference, Pin, OldNet, NewNet;
@@ -37,7 +39,9 @@ struct TBackAnnotation {
 // Works out the schematic edits that put every changed pin on its new net, and checks them by
 // computing the edited schematic's connectivity: no pin outside `changes` may change net. Pure:
 // the set is not modified (give it the result's SheetEdits to have them saved).
+// `connectivity`, when given, is the set's own (computed anew otherwise).
 TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<TPinChange>& changes,
-                                    bool allowNetLabelChanges);
+                                    bool allowNetLabelChanges,
+                                    const TSchematicConnectivity* connectivity = nullptr);
 
 } // namespace pcbhost::kicad

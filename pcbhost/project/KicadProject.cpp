@@ -162,7 +162,8 @@ const TBackAnnotation& TKicadProject::BackAnnotate() {
     std::vector<TPinChange> changes;
     for (const auto& pad : FBoardFile->ChangedPads())
         changes.push_back({pad.Reference, pad.Pad, pad.OldNet, pad.NewNet});
-    FBackAnnotation = BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges);
+    FBackAnnotation =
+        BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges, FConnectivity.get());
     FSchematics->SetSheetEdits(FBackAnnotation.SheetEdits);
     for (const auto& [from, to] : FBackAnnotation.NetRenames)
         if (TPcbNet* net = Board()->FindNet(from))

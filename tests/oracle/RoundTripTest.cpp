@@ -120,8 +120,9 @@ TEST_P(WrittenFiles, OpenInKicadAndSaveAgainUnchanged) {
         ASSERT_EQ(set.Code, 0) << set.Out << set.Err;
     }
     // A routed board has no ratsnest left to shorten: there the swap data alone is what we wrote.
+    // Exit code 4: some swapped pins need a schematic edit by hand (the files are written all the same).
     const clitest::TRun run = Permutor({"--batch", "--seed", "1", "--no-backup", "optimize", board.string()});
-    ASSERT_EQ(run.Code, 0) << run.Out << run.Err;
+    ASSERT_TRUE(run.Code == 0 || run.Code == 4) << run.Out << run.Err;
     const auto written = Snapshot(folder.Path());
     const std::string boardName = board.filename().string();
     EXPECT_TRUE(written.at(boardName) != original.at(boardName)) << "nothing of ours was written:\n"

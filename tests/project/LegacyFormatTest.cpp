@@ -308,3 +308,48 @@ TEST_F(LegacyProject, SheetFieldsNamedInTheUsersLanguageAreReadByTheirIds) {
         EXPECT_NE(what.find("(id 1)"), std::string::npos) << what;
     }
 }
+
+// A French KiCad 6 project, optimised: the labels on the swapped pins follow, and KiCad 6's own
+// file style is kept for what is written.
+TEST_F(LegacyProject, LocalizedProjectBackAnnotatesTheLabelsOfSwappedPins) {
+    std::string root = Read("legacy.kicad_sch");
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"Sheet name\"", "\"Nom feuille\""},
+                                   {"\"Sheet file\"", "\"Fichier de feuille\""}})
+        root.replace(root.find(from), from.size(), to);
+    Write("legacy.kicad_sch", root);
+    // Both pins get their net from a label on the child sheet, and the board names them as KiCad does.
+    std::string child = Read("child.kicad_sch");
+    const std::string labelB = "  (label \"B\" (at 144.92 100 0)\n    (effects (font (size 1.27 1.27)) (justify left "
+                               "bottom))\n    (uuid 66666666-0000-0000-0000-000000000002)\n  )\n\n";
+    child.insert(child.find("  (symbol (lib_id"), labelB);
+    Write("child.kicad_sch", child);
+    std::string pcb = Read("legacy.kicad_pcb");
+    for (const auto& [from, to] :
+         {std::pair<std::string, std::string>{"\"/A\"", "\"/Child/A\""}, {"\"/B\"", "\"/Child/B\""}})
+        for (auto at = pcb.find(from); at != std::string::npos; at = pcb.find(from, at + to.size()))
+            pcb.replace(at, from.size(), to);
+    Write("legacy.kicad_pcb", pcb);
+
+    {
+        THost host;
+        auto project = TKicadProject::Open(host, Path("legacy.kicad_pro"));
+        EXPECT_EQ(project->Connectivity()->PinNet("U7", "2"), "/Child/B");
+        TBoard& board = *project->Board();
+        TPcbComponent* u7 = board.FindComponent("U7");
+        u7->FindPad("1")->AssignNet(board.FindNet("/Child/B"));
+        u7->FindPad("2")->AssignNet(board.FindNet("/Child/A"));
+        const TBackAnnotation& plan = project->BackAnnotate();
+        EXPECT_EQ(plan.LabelsRenamed, 2);
+        EXPECT_TRUE(plan.NeedsEdit.empty());
+        project->Save();
+    }
+    const std::string saved = Read("child.kicad_sch");
+    EXPECT_NE(saved.find("(label \"B\" (at 94.92 100 0)"), std::string::npos);
+    EXPECT_NE(saved.find("(label \"A\" (at 144.92 100 0)"), std::string::npos);
+    EXPECT_EQ(Read("legacy.kicad_sch"), root);
+    THost host;
+    auto reread = TKicadProject::Open(host, Path("legacy.kicad_pro"));
+    EXPECT_EQ(reread->Connectivity()->PinNet("U7", "1"), "/Child/B");
+    EXPECT_EQ(reread->Connectivity()->PinNet("U7", "2"), "/Child/A");
+    EXPECT_FALSE(reread->BoardFile()->Changed());
+}
