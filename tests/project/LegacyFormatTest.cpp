@@ -319,8 +319,9 @@ TEST_F(LegacyProject, LocalizedProjectBackAnnotatesTheLabelsOfSwappedPins) {
     Write("legacy.kicad_sch", root);
     // Both pins get their net from a label on the child sheet, and the board names them as KiCad does.
     std::string child = Read("child.kicad_sch");
-    const std::string labelB = "  (label \"B\" (at 144.92 100 0)\n    (effects (font (size 1.27 1.27)) (justify left "
-                               "bottom))\n    (uuid 66666666-0000-0000-0000-000000000002)\n  )\n\n";
+    const std::string labelB =
+        "  (label \"B\" (at 144.92 100 0)\n    (effects (font (size 1.27 1.27)) (justify left "
+        "bottom))\n    (uuid 66666666-0000-0000-0000-000000000002)\n  )\n\n";
     child.insert(child.find("  (symbol (lib_id"), labelB);
     Write("child.kicad_sch", child);
     std::string pcb = Read("legacy.kicad_pcb");
@@ -352,4 +353,59 @@ TEST_F(LegacyProject, LocalizedProjectBackAnnotatesTheLabelsOfSwappedPins) {
     EXPECT_EQ(reread->Connectivity()->PinNet("U7", "1"), "/Child/B");
     EXPECT_EQ(reread->Connectivity()->PinNet("U7", "2"), "/Child/A");
     EXPECT_FALSE(reread->BoardFile()->Changed());
+}
+
+// A sheet used twice has one set of labels for both uses: renaming them for the swapped pins of
+// one use would move the pins of the other, so the check of the edited schematic refuses, and
+// the pins are reported instead.
+TEST_F(LegacyProject, LabelsOfASheetUsedTwiceStayWhenOnlyOneUseSwaps) {
+    std::string root = Read("legacy.kicad_sch");
+    const std::string second =
+        "  (sheet (at 90 50) (size 20 20)\n    (uuid 22222222-0000-0000-0000-000000000002)\n"
+        "    (property \"Sheet name\" \"Other\" (id 0) (at 90 49 0)\n      (effects (font (size 1.27 "
+        "1.27)))\n    )\n"
+        "    (property \"Sheet file\" \"child.kicad_sch\" (id 1) (at 90 71 0)\n      (effects (font (size "
+        "1.27 "
+        "1.27)))\n    )\n  )\n\n";
+    root.insert(root.find("  (sheet_instances"), second);
+    const std::string instances =
+        "    (path \"/22222222-0000-0000-0000-000000000002/33333333-0000-0000-0000-000000000001\"\n"
+        "      (reference \"U8\") (unit 1) (value \"Dual\") (footprint \"Lib:Dual\")\n    )\n"
+        "    (path \"/22222222-0000-0000-0000-000000000002/33333333-0000-0000-0000-000000000002\"\n"
+        "      (reference \"U8\") (unit 2) (value \"Dual\") (footprint \"Lib:Dual\")\n    )\n";
+    root.insert(root.find("  )\n)", root.find("(symbol_instances")), instances);
+    Write("legacy.kicad_sch", root);
+    std::string child = Read("child.kicad_sch");
+    child.insert(
+        child.find("  (symbol (lib_id"),
+        "  (label \"B\" (at 144.92 100 0)\n    (effects (font (size 1.27 1.27)) (justify left bottom))\n"
+        "    (uuid 66666666-0000-0000-0000-000000000002)\n  )\n\n");
+    Write("child.kicad_sch", child);
+
+    THost host;
+    auto project = TKicadProject::Open(host, Path("legacy.kicad_pro"));
+    ASSERT_EQ(project->Connectivity()->PinNet("U8", "1"), "/Other/A");
+    ASSERT_EQ(project->Connectivity()->PinNet("U7", "2"), "/Child/B");
+    // Only U7, the first use, swaps (the hand-made board has U7 alone, on nets of its own).
+    TBoard& board = *project->Board();
+    TPcbComponent* u7 = board.FindComponent("U7");
+    TPcbNet* a = u7->FindPad("1")->OwnerNet();
+    u7->FindPad("1")->AssignNet(u7->FindPad("2")->OwnerNet());
+    u7->FindPad("2")->AssignNet(a);
+    std::vector<TPinChange> changes;
+    for (const auto& pad : project->BoardFile()->ChangedPads())
+        changes.push_back({pad.Reference, pad.Pad, pad.OldNet,
+                           pad.NewNet == "/A"   ? "/Child/A"
+                           : pad.NewNet == "/B" ? "/Child/B"
+                                                : pad.NewNet});
+    ASSERT_EQ(changes.size(), 2u);
+    const TBackAnnotation plan =
+        BackAnnotation_Plan(*project->Schematics(), changes, false, project->Connectivity());
+    EXPECT_EQ(plan.LabelsRenamed, 0);
+    EXPECT_TRUE(plan.SheetEdits.empty());
+    ASSERT_EQ(plan.NeedsEdit.size(), 2u);
+    for (const auto& pin : plan.NeedsEdit) {
+        EXPECT_EQ(pin.Reference, "U7");
+        EXPECT_NE(pin.Reason.find("would not hold: U8-"), std::string::npos) << pin.Reason;
+    }
 }
