@@ -355,6 +355,14 @@ bool TPlanner::PlanPin(const TPinChange& change, TBackAnnotation& out, std::stri
     return true;
 }
 
+// Every pin's net by "REF\nPIN".
+std::map<std::string, std::string> PinNetsOf(const TSchematicConnectivity& conn) {
+    std::map<std::string, std::string> nets;
+    for (const auto& pin : conn.PinNets())
+        nets.emplace(pin.Reference + "\n" + pin.Pin, pin.Net);
+    return nets;
+}
+
 // The schematic's pin nets after `edits`, by "REF\nPIN".
 std::map<std::string, std::string>
 NetsAfter(const TSchematicSet& set,
@@ -369,12 +377,7 @@ NetsAfter(const TSchematicSet& set,
         },
         &texts);
     TSchematicConnectivity conn(edited);
-    std::map<std::string, std::string> nets;
-    for (const auto& sheet : conn.Instances())
-        for (const auto& item : sheet.Items)
-            if (item.Kind == TSchItemKind::Pin)
-                nets.emplace(item.Reference + "\n" + item.Text, conn.PinNetName(item.Reference, item.Text));
-    return nets;
+    return PinNetsOf(conn);
 }
 
 void Merge(TBackAnnotation& into, const TBackAnnotation& from) {
@@ -399,11 +402,7 @@ TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<
     if (!connectivity)
         connectivity = &own.emplace(set);
     const TSchematicConnectivity& conn = *connectivity;
-    std::map<std::string, std::string> before;
-    for (const auto& sheet : conn.Instances())
-        for (const auto& item : sheet.Items)
-            if (item.Kind == TSchItemKind::Pin)
-                before.emplace(item.Reference + "\n" + item.Text, conn.PinNetName(item.Reference, item.Text));
+    const std::map<std::string, std::string> before = PinNetsOf(conn);
     std::map<std::string, const TPinChange*> changed;
     for (const auto& change : changes)
         changed.emplace(change.Reference + "\n" + change.Pin, &change);

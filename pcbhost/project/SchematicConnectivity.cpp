@@ -56,29 +56,6 @@ bool Hidden(Node item) {
     return false;
 }
 
-std::string Property(Node symbol, std::string_view key) {
-    for (Node child : symbol.children())
-        if (child.is("property") && child.size() > 2 && child.valueAt(1) == key)
-            return std::string(child.valueAt(2));
-    return {};
-}
-
-bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style) {
-    const auto last = name.rfind('_');
-    if (last == std::string_view::npos || last == 0)
-        return false;
-    const auto prev = name.rfind('_', last - 1);
-    if (prev == std::string_view::npos)
-        return false;
-    try {
-        unit = std::stoi(std::string(name.substr(prev + 1, last - prev - 1)));
-        style = std::stoi(std::string(name.substr(last + 1)));
-    } catch (...) {
-        return false;
-    }
-    return true;
-}
-
 TSchPoint PointOf(Node at) {
     return {Units(at.doubleAt(1)) * 100, Units(at.doubleAt(2)) * 100};
 }
@@ -205,7 +182,7 @@ void TSchematicConnectivity::Collect(const TSchematicSet& set) {
         // Files from before KiCad 7's editable power values name a power net after the pin.
         Node version = set.Document(instance.File).root().find("version");
         const bool valueNames = version && version.intAt(1) >= 20230221;
-        const std::string value = Property(placed.Symbol, "Value");
+        const std::string value = PropertyValue(placed.Symbol, "Value");
         Node at = placed.Symbol.find("at");
         const TSchPoint origin = at ? PointOf(at) : TSchPoint{};
         const TTransform t = TransformOf(placed.Symbol);

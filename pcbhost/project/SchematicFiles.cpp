@@ -53,13 +53,6 @@ struct TPinPlace {
     TSchSymbol* Symbol;
 };
 
-std::string PropertyValue(Node symbol, std::string_view key) {
-    for (Node child : symbol.children())
-        if (child.is("property") && child.size() > 2 && child.valueAt(1) == key)
-            return std::string(child.valueAt(2));
-    return {};
-}
-
 // A sheet's name (field 0) or file name (field 1). KiCad names these fields "Sheetname" and
 // "Sheetfile" ("Sheet name", "Sheet file" in version 6), but a KiCad 6 in another language writes
 // them in the user's language ("Nom feuille", "Fichier de feuille") and reads them back by their
@@ -77,23 +70,6 @@ std::string SheetFieldValue(Node sheet, std::int64_t id, std::string_view name, 
                 return std::string(child.valueAt(2));
         }
     return {};
-}
-
-// Splits "NAME_U_S" into unit and style from the right; false when it is not of that form.
-bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style) {
-    const auto last = name.rfind('_');
-    if (last == std::string_view::npos || last == 0)
-        return false;
-    const auto prev = name.rfind('_', last - 1);
-    if (prev == std::string_view::npos)
-        return false;
-    try {
-        unit = std::stoi(std::string(name.substr(prev + 1, last - prev - 1)));
-        style = std::stoi(std::string(name.substr(last + 1)));
-    } catch (...) {
-        return false;
-    }
-    return true;
 }
 
 struct TLibPin {
@@ -179,6 +155,29 @@ std::map<std::string, std::string> ParseSwapText(std::string_view text) {
 }
 
 } // namespace
+
+std::string PropertyValue(Node symbol, std::string_view key) {
+    for (Node child : symbol.children())
+        if (child.is("property") && child.size() > 2 && child.valueAt(1) == key)
+            return std::string(child.valueAt(2));
+    return {};
+}
+
+bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style) {
+    const auto last = name.rfind('_');
+    if (last == std::string_view::npos || last == 0)
+        return false;
+    const auto prev = name.rfind('_', last - 1);
+    if (prev == std::string_view::npos)
+        return false;
+    try {
+        unit = std::stoi(std::string(name.substr(prev + 1, last - prev - 1)));
+        style = std::stoi(std::string(name.substr(last + 1)));
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
 
 void SwapFields_Apply(TSchSymbol& symbol, const std::string& pinSwap, const std::string& partSwap,
                       const std::string& pairSwap) {

@@ -32,6 +32,12 @@ void SwapFields_Apply(TSchSymbol& symbol, const std::string& pinSwap, const std:
 void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::string& partSwap,
                         std::string& pairSwap);
 
+// The value of a symbol's (or sheet's) property, "" when it has none.
+std::string PropertyValue(sexpr::Node symbol, std::string_view key);
+// Splits a library sub-symbol's name "NAME_U_S" into unit and style from the right; false when it
+// is not of that form.
+bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style);
+
 class TSchematicSet {
 public:
     // Creates the schematic document of a path (registering it with the host) when first seen.
