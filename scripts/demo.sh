@@ -1,32 +1,55 @@
 #!/usr/bin/env bash
-# Builds Permutor and runs the main job on the embedded example project, in a copy so the
-# committed example stays as it is: figures before, the optimisation, figures after.
+# Builds Permutor and runs the main job on the embedded example project: a fresh copy of it in
+# demo-output/ is optimised (the committed example stays as it is), with KiCad's parity check and
+# a picture of the board before and after. Set-up output is kept in demo-output/setup.log and
+# shown only when the set-up fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+out=${PERMUTOR_DEMO_OUTPUT:-demo-output}
+rm -rf "$out"
+mkdir -p "$out"
+log="$out/setup.log"
 build=${PERMUTOR_DEMO_BUILD:-build-release}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPERMUTOR_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target permutor_cli
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp -r examples/demo "$work/"
-permutor="$build/permutor/permutor"
+setup() {
+  if ! "$@" >>"$log" 2>&1; then
+    echo "demo: set-up failed: $*" >&2
+    tail -n 40 "$log" >&2
+    echo "(the whole log: $log)" >&2
+    exit 1
+  fi
+}
+echo "Setting up: Debian packages, then a Release build in $build/ (a few minutes the first time; log in $log)"
+setup scripts/deps.sh
+# PERMUTOR_DEMO_PERMUTOR runs an already built program instead (the tests do).
+permutor=${PERMUTOR_DEMO_PERMUTOR:-$build/permutor/permutor}
+if [ -z "${PERMUTOR_DEMO_PERMUTOR:-}" ]; then
+  setup cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPERMUTOR_TESTS=OFF
+  setup cmake --build "$build" -j2 --target permutor_cli
+fi
+cp -r examples/demo "$out/"
+project="$out/demo/demo.kicad_pro"
+board="$out/demo/demo.kicad_pcb"
 # KiCad's own judgement of whether the board still matches its schematic.
 parity() {
   if ! command -v kicad-cli >/dev/null; then
     echo "KiCad's schematic parity check: kicad-cli is not installed (scripts/deps.sh installs it)"
     return
   fi
-  kicad-cli pcb drc --schematic-parity --format json -o "$work/parity.json" "$1" >/dev/null 2>&1
-  echo "KiCad's schematic parity check: $(grep -c '"type": "net_conflict"' "$work/parity.json") net conflicts"
+  kicad-cli pcb drc --schematic-parity --format json -o "$out/parity.json" "$1" >/dev/null 2>&1
+  echo "KiCad's schematic parity check: $(grep -c '"type": "net_conflict"' "$out/parity.json") net conflicts"
+  rm -f "$out/parity.json"
 }
 echo "== before"
-"$permutor" info "$work/demo/demo.kicad_pro"
-parity "$work/demo/demo.kicad_pcb"
+"$permutor" info "$project"
+parity "$board"
 echo "== optimize"
 status=0
-"$permutor" --batch optimize "$work/demo/demo.kicad_pro" || status=$?
+"$permutor" --batch --svg-before "$out/before.svg" --svg-after "$out/after.svg" optimize "$project" ||
+  status=$?
 echo "== after"
-"$permutor" info "$work/demo/demo.kicad_pro"
-parity "$work/demo/demo.kicad_pcb"
+"$permutor" info "$project"
+parity "$board"
+echo "== where to look"
+echo "optimised copy of the example: $out/demo/ (board, schematic, demo.swaps.csv; .bak files hold the originals)"
+echo "pictures of the board and its ratsnest: $out/before.svg, $out/after.svg"
 exit $status

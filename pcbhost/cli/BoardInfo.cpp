@@ -279,7 +279,7 @@ void Figures_Print(std::ostream& os, const TDocumentFigures& figures) {
         row("ratsnest connections", std::to_string(b->Connections));
         row("ratsnest length",
             fmt::format("{:.3f} mm ({:.3f} in)", b->RatsnestLengthMM(), b->RatsnestLengthInch()));
-        row("cross-overs", std::to_string(b->CrossOvers));
+        row("proper crossings", std::to_string(b->CrossOvers));
         if (const auto& reversed = figures.ReversedPairs) {
             row("reversed pairs", reversed->empty() ? "none" : std::to_string(reversed->size()));
             for (const auto& r : *reversed)

@@ -81,10 +81,11 @@ std::string BoardPicture_Svg(TBoard& board, const std::string& title) {
                                   "height=\"{:.0f}mm\">\n<rect x=\"{:.3f}\" y=\"{:.3f}\" width=\"{:.3f}\" "
                                   "height=\"{:.3f}\" fill=\"#1b1f24\"/>\n",
                                   left, top, width, height, width, height, left, top, width, height);
-    svg += fmt::format("<text x=\"{:.3f}\" y=\"{:.3f}\" font-family=\"sans-serif\" font-size=\"2.4\" "
-                       "fill=\"#e8e8e8\">{} — ratsnest {:.1f} mm, {} connections, {} cross-overs</text>\n",
-                       left + 1, top + 3.5, Escape(title), figures.RatsnestLengthMM(), figures.Connections,
-                       figures.CrossOvers);
+    svg +=
+        fmt::format("<text x=\"{:.3f}\" y=\"{:.3f}\" font-family=\"sans-serif\" font-size=\"2.4\" "
+                    "fill=\"#e8e8e8\">{} — ratsnest {:.1f} mm, {} connections, {} proper crossings</text>\n",
+                    left + 1, top + 3.5, Escape(title), figures.RatsnestLengthMM(), figures.Connections,
+                    figures.CrossOvers);
 
     for (TPrimitive* p : board.PrimitiveList()) {
         if (p->Kind() != eRegionObject)

@@ -5,6 +5,7 @@
 #include "pcbhost/cli/SubCommands.h"
 
 #include <CLI/CLI.hpp>
+#include <fmt/format.h>
 
 #include <ostream>
 
@@ -47,6 +48,42 @@ CLI::Option* AddYesNo(CLI::App* app, const std::string& name, std::optional<bool
             },
             ""))
         ->type_name("yes|no");
+}
+
+// The global options as --help lists them, for the foot of each sub-command's help.
+std::string GlobalOptions_Text(const CLI::App& app) {
+    std::string text = "Global options (before or after the sub-command):\n";
+    for (const CLI::Option* option : app.get_options()) {
+        std::string name = option->get_name(false, true);
+        if (name == "-h,--help")
+            continue;
+        if (option->get_expected_min() > 0 && !option->get_type_name().empty())
+            name += " " + option->get_type_name();
+        text += fmt::format("  {:<28}{}\n", name, option->get_description());
+    }
+    return text;
+}
+
+// The first word of the command line that is neither an option nor an option's value: what the
+// user meant as the sub-command. Empty when there is none.
+std::string FirstWord(const CLI::App& app, const std::vector<std::string>& args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--")
+            return i + 1 < args.size() ? args[i + 1] : std::string();
+        if (arg.empty() || arg[0] != '-')
+            return arg;
+        if (arg.find('=') != std::string::npos)
+            continue;
+        // An option that takes a value swallows the next word.
+        try {
+            const CLI::Option* option = app.get_option(arg);
+            if (option->get_expected_min() > 0)
+                ++i;
+        } catch (const CLI::OptionNotFound&) {
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -141,7 +178,7 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     run->add_option("--params", a.Parameters, "The command's parameters, Name=Value|Name=Value")
         ->type_name("TEXT");
 
-    auto* info = app.add_subcommand("info", "Figures of a board and project: islands, ratsnest, cross-overs");
+    auto* info = app.add_subcommand("info", "Figures of a board and project: islands, ratsnest, crossings");
     info->add_option("document", a.Document, "A .kicad_pro, .kicad_pcb or .kicad_sch")->required();
 
     auto* swapinfo = app.add_subcommand("swapinfo", "Show or set a component's swap data and switches");
@@ -151,8 +188,14 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     swapinfo->add_option("--part-swap", a.PartSwap, "Part swap data (Part_<pin>=, PartPin_<pin>=)")
         ->type_name("TEXT");
     swapinfo->add_option("--pair-swap", a.PairSwap, "Pair swap data (Pair_<pin>=)")->type_name("TEXT");
-    AddYesNo(swapinfo, "--enable-pins", a.EnablePins, "Pin swapping switch of the footprint");
+    AddYesNo(swapinfo, "--enable-pins", a.EnablePins,
+             "Pin swapping switch of the footprint, on every board of the project that has it");
     AddYesNo(swapinfo, "--enable-parts", a.EnableParts, "Part swapping switch of the footprint");
+    swapinfo
+        ->add_option("--board", a.Board,
+                     "Set the switches on this board file only (default: on every board of the project's "
+                     "folder that has the footprint)")
+        ->type_name("FILE");
     AddYesNo(swapinfo, "--allow-pin-changes", a.AllowPinChanges, "Project option: swaps may change pins");
     AddYesNo(swapinfo, "--allow-net-label-changes", a.AllowNetLabelChanges,
              "Project option: swaps may change net labels");
@@ -163,6 +206,14 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     AddYesNo(projectOptions, "--allow-net-label-changes", a.AllowNetLabelChanges,
              "Swaps may change net labels");
 
+    // A sub-command's --help shows its own options, then the global ones (which may stand
+    // anywhere on the line); the exit codes and how questions and picks work stay with the
+    // program's own --help.
+    const std::string subFooter =
+        GlobalOptions_Text(app) + "\nExit codes and how questions, picks and Ctrl-C work: permutor --help\n";
+    for (CLI::App* sub : app.get_subcommands({}))
+        sub->footer(subFooter);
+
     std::vector<std::string> argv{"permutor"};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<const char*> pointers;
@@ -171,6 +222,15 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     try {
         app.parse(int(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
+        // A mistyped sub-command would otherwise read as "a subcommand is required".
+        if (app.get_subcommands().empty() && e.get_exit_code() != 0)
+            if (const std::string word = FirstWord(app, args); !word.empty()) {
+                console.Err << "permutor: \"" << word << "\" is not a sub-command; the sub-commands are:\n";
+                for (const CLI::App* sub : app.get_subcommands({}))
+                    console.Err << fmt::format("  {:<11}{}\n", sub->get_name(), sub->get_description());
+                console.Err << "Run permutor --help for the global options and exit codes.\n";
+                return eExit_Usage;
+            }
         const int code = app.exit(e, console.Out, console.Err);
         return code == 0 ? eExit_OK : eExit_Usage;
     }

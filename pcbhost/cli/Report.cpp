@@ -1,5 +1,6 @@
 #include "pcbhost/cli/Report.h"
 
+#include "pcbhost/kicad/SExpr.h"
 #include "permutor/host/Text.h"
 
 #include <ostream>
@@ -62,8 +63,21 @@ void TReport::Message(const TReportMessage& message) {
     const bool error = IsError(message);
     if (error)
         FErrorShown = true;
+    if (!FJson)
+        Show(message, error);
+    if (FFollowUp)
+        FFollowUp(message);
+}
+
+void TReport::FollowUpLine(const TReportMessage& message, const std::string& line) {
     if (FJson)
         return;
+    std::ostream& os = IsError(message) || message.Kind == "warning" ? FConsole.Err : FConsole.Out;
+    os << line << "\n";
+    os.flush();
+}
+
+void TReport::Show(const TReportMessage& message, bool error) {
     std::ostream& os = error || message.Kind == "warning" ? FConsole.Err : FConsole.Out;
     if (message.Source == "panel") {
         // Some classes carry their brackets already ("[Information]").
@@ -93,7 +107,9 @@ void TReport::Note(const std::string& text) {
         FConsole.Out << text << "\n";
 }
 
-void TReport::Error(const std::string& text) {
+void TReport::Error(const std::string& textIn) {
+    // Messages may quote what a file holds, and a file may be anything.
+    const std::string text = sexpr::printable(textIn);
     FErrors.push_back(text);
     FErrorShown = true;
     FConsole.Err << "permutor: " << text << "\n";

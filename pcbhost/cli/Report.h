@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -78,7 +79,15 @@ public:
     // Prints the JSON document (with --json) holding everything gathered and the exit code.
     void Finish(int exitCode);
 
+    // Called after each module text is shown, so that the host can add what it knows right
+    // below it (which footprints a warning means, how to get past an error).
+    void SetFollowUp(std::function<void(const TReportMessage&)> followUp) { FFollowUp = std::move(followUp); }
+    // A line that belongs to the module text just shown: printed to the same stream as that text.
+    void FollowUpLine(const TReportMessage& message, const std::string& line);
+
 private:
+    void Show(const TReportMessage& message, bool error);
+
     TConsole& FConsole;
     bool FJson, FQuiet;
     bool FErrorShown = false;
@@ -88,6 +97,7 @@ private:
     nlohmann::json FNotes = nlohmann::json::array();
     nlohmann::json FErrors = nlohmann::json::array();
     nlohmann::json FData = nlohmann::json::object();
+    std::function<void(const TReportMessage&)> FFollowUp;
 };
 
 } // namespace pcbhost::cli

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -80,9 +81,11 @@ TSession::TSession(const TGlobalOptions& options, TReport& report)
         [this](const std::vector<std::uintptr_t>& objects) { return DescribeHighlight(objects); });
     // An interactive swap reports each swap as it is made: show it before the next pick.
     FUI->SetBeforePick([this] { ReportPanelLines(); });
+    FReport.SetFollowUp([this](const TReportMessage& message) { FollowUp(message); });
 }
 
 TSession::~TSession() {
+    FReport.SetFollowUp(nullptr);
     if (FServer) {
         FServer->ReceiveShutdown();
         FServer.reset();
@@ -176,9 +179,11 @@ bool TSession::Launch(const std::string& command, const std::string& parameters,
     const std::size_t messageMark = FReport.Messages().size();
     const std::int32_t afterMark = Host().ClientModel().AfterCommandCount();
 
+    const auto start = std::chrono::steady_clock::now();
     FUI->BeginWork();
     FServer->LaunchCommand(command, parameters, view);
     FUI->EndWork();
+    FLastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     const auto& sink = Host().SinkMessages();
     for (std::size_t i = sinkMark; i < sink.size(); ++i)
@@ -241,7 +246,8 @@ void TSession::ReportSwapLog() {
         return;
     const auto rows = SwapRows();
     nlohmann::json swaps = nlohmann::json::array();
-    std::size_t pads = 0;
+    // A pin may take part in several rows (a rotation of nets is listed as exchanges).
+    std::unordered_set<std::string> changedPins;
     for (const auto& r : rows) {
         swaps.push_back({{"component", r.Component},
                          {"pin_a", r.PinA},
@@ -250,7 +256,9 @@ void TSession::ReportSwapLog() {
                          {"net_b_before", r.NetBBefore},
                          {"net_a_after", r.NetAAfter},
                          {"net_b_after", r.NetBAfter}});
-        pads += r.PinB.empty() ? 1 : 2;
+        changedPins.insert(r.Component + "\n" + r.PinA);
+        if (!r.PinB.empty())
+            changedPins.insert(r.Component + "\n" + r.PinB);
     }
     auto& data = FReport.Data();
     data["swaps"] = std::move(swaps);
@@ -259,12 +267,19 @@ void TSession::ReportSwapLog() {
         return;
     // The log holds every swap the module committed, an optimiser's trial moves among them; what
     // the user wants to know is how the pins ended up. Gate and pair swaps are not logged.
+    const std::size_t pins = changedPins.size();
+    data["pins_changed"] = pins;
     const bool list = FOptions.Verbose || rows.size() <= cSwapsListed;
-    const std::string committed = board->SwapLog().empty()
-                                      ? std::string()
-                                      : fmt::format("{} swap(s) committed; ", board->SwapLog().size());
-    FReport.Note(fmt::format("{}the board's pins changed net in {} swap(s){}", committed, rows.size(),
-                             list ? "" : " (--verbose lists them)"));
+    const std::size_t logged = board->SwapLog().size();
+    std::string how;
+    if (logged > 0 && FSearching)
+        how = fmt::format("{} exchange{} tried and kept during the search", logged, logged == 1 ? "" : "s");
+    else if (logged > 0)
+        how = fmt::format("{} swap{} made", logged, logged == 1 ? "" : "s");
+    if (!list)
+        how += std::string(how.empty() ? "" : "; ") + "--verbose lists them";
+    FReport.Note(fmt::format("{} pin{} changed net{}", pins, pins == 1 ? "" : "s",
+                             how.empty() ? "" : " (" + how + ")"));
     if (list && !FReport.Quiet())
         for (const auto& r : rows) {
             if (r.PinB.empty())
@@ -325,7 +340,30 @@ std::vector<std::string> TSession::Save() {
     return written;
 }
 
+void TSession::CheckSaveable() const {
+    if (FOptions.DryRun)
+        return;
+    auto& project = Project();
+    std::vector<fs::path> paths;
+    const std::string board = !FOptions.Output.empty() ? FOptions.Output : project.BoardPath();
+    if (!board.empty()) {
+        paths.emplace_back(board);
+        paths.emplace_back(SwapLog_PathFor(board));
+    }
+    if (!FOptions.NoBackAnnotate && FOptions.Output.empty() && project.Schematics() && project.Board())
+        for (const auto& sheet : project.Schematics()->Files())
+            paths.emplace_back(sheet);
+    try {
+        sexpr::checkReplaceable(paths, !FOptions.NoBackup);
+    } catch (const std::system_error& e) {
+        throw TCliError(eExit_File, std::string(e.what()) + "; nothing was run or written");
+    }
+}
+
 void TSession::ReportBackAnnotation(const kicad::TBackAnnotation& plan) {
+    // A change of swap data or switches moves no pin: nothing to say about the schematic.
+    if (plan.Edits.empty() && plan.NeedsEdit.empty() && Project().BoardFile()->ChangedPads().empty())
+        return;
     auto& json = FReport.Data()["back_annotation"];
     json = {{"labels_renamed", plan.LabelsRenamed},
             {"wires_cut", plan.WiresCut},
@@ -386,6 +424,52 @@ TPad* TSession::FindPadObject(const TPickOption& pick, std::string& error) const
     error = component ? component->NameText() + " has no pad " + pick.Pad
                       : "the board has no component " + pick.Reference;
     return nullptr;
+}
+
+void TSession::FollowUp(const TReportMessage& message) {
+    static constexpr std::string_view cUnlinked =
+        "Not all PCB components are linked to schematic components.";
+    static constexpr std::string_view cNoneEnabled = "No Components have been enabled for Swapping";
+    if (message.Text.find(cUnlinked) != std::string::npos && !FUnlinkedListed) {
+        FUnlinkedListed = true;
+        const auto unlinked = UnlinkedFootprints();
+        FReport.Data()["unlinked_footprints"] = unlinked;
+        if (!unlinked.empty()) {
+            constexpr std::size_t cShown = 10;
+            std::string list;
+            for (std::size_t i = 0; i < unlinked.size() && i < cShown; ++i)
+                list += (i ? ", " : "") + unlinked[i];
+            if (unlinked.size() > cShown)
+                list += fmt::format(" and {} more", unlinked.size() - cShown);
+            FReport.FollowUpLine(message, fmt::format("  footprints without a schematic symbol ({}): {}",
+                                                      unlinked.size(), list));
+        }
+    }
+    if (message.Text.find(cNoneEnabled) != std::string::npos && !FHinted) {
+        FHinted = true;
+        const std::string hint =
+            "give a component swap groups and switch it on, e.g. permutor swapinfo " +
+            (FProject && FProject->IsProject() ? FProject->ProjectPath() : std::string("PROJECT")) +
+            " U1 --pin-swap \"Pin_1=A|Pin_2=A\" --enable-pins yes (README: \"Optimise your own board\")";
+        FReport.Data()["hint"] = hint;
+        FReport.FollowUpLine(message, "  hint: " + hint);
+    }
+}
+
+std::vector<std::string> TSession::UnlinkedFootprints() const {
+    std::vector<std::string> references;
+    if (!FProject || !FProject->Project() || FProject->BoardPath().empty())
+        return references;
+    auto mappings = FProject->Project()->ComponentMappings(FProject->BoardPath());
+    if (!mappings)
+        return references;
+    const std::int32_t n = mappings->UnmatchedBoardCount();
+    for (std::int32_t i = 0; i < n; ++i)
+        if (auto component = mappings->UnmatchedBoardComponent(i))
+            references.push_back(component->Designator());
+    std::sort(references.begin(), references.end(),
+              [](const std::string& a, const std::string& b) { return Text_CompareNatural(a, b) < 0; });
+    return references;
 }
 
 } // namespace pcbhost::cli

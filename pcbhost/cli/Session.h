@@ -15,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pcbhost::cli {
@@ -38,6 +39,25 @@ struct TCommandState {
 inline constexpr const char* cModuleCommands[] = {
     "RunAutoPermutor",   "RunManualPermutor",  "RunManualPartSwapper", "RunManualDifferentialPairSwapper",
     "ConfigurePermutor", "RunKESTRELPermutor", "KESTRELPinSwap"};
+
+// The host's menu item for a module command (the module leaves the captions to the host).
+inline const char* ModuleCommand_MenuItem(std::string_view command) {
+    struct TItem {
+        std::string_view Command;
+        const char* Text;
+    };
+    static constexpr TItem items[] = {{"RunAutoPermutor", "Optimise pins and nets automatically"},
+                                      {"RunManualPermutor", "Swap pins by hand"},
+                                      {"RunManualPartSwapper", "Swap gates by hand"},
+                                      {"RunManualDifferentialPairSwapper", "Swap differential pairs by hand"},
+                                      {"ConfigurePermutor", "Configure swapping"},
+                                      {"RunKESTRELPermutor", "Swap pins with the pin-configuration tool"},
+                                      {"KESTRELPinSwap", "Swap this pin with the pin-configuration tool"}};
+    for (const auto& item : items)
+        if (item.Command == command)
+            return item.Text;
+    return "";
+}
 
 class TSession {
 public:
@@ -76,6 +96,10 @@ public:
     // it. Returns the files written. TCliError(eExit_File) when a file cannot be written (the
     // files on disk then stay as they were).
     std::vector<std::string> Save();
+    // Stops with TCliError(eExit_File) before any work when a file that a save after a module
+    // command would write (the board or --output, the swap report, the sheets that follow the
+    // board) could not be replaced; nothing with --dry-run.
+    void CheckSaveable() const;
     // Draws the board to `path` (nothing when empty or without a board); TCliError(eExit_File)
     // when it cannot be written.
     void Picture(const std::string& path, const std::string& title);
@@ -98,7 +122,16 @@ public:
         return FProject ? FProject->BackAnnotation().NeedsEdit.size() : 0;
     }
 
+    // Seconds the last launched command took, as measured here.
+    double LastRunSeconds() const { return FLastRunSeconds; }
+    // Says that the next launch searches (an optimiser): its committed swaps are trial moves.
+    void SetSearching(bool searching) { FSearching = searching; }
+    // References of the board's footprints that no schematic symbol stands for, in natural order.
+    std::vector<std::string> UnlinkedFootprints() const;
+
 private:
+    // What the host adds below a module text it knows more about.
+    void FollowUp(const TReportMessage& message);
     void ReportSwapLog();
     void ReportBackAnnotation(const kicad::TBackAnnotation& plan);
     // Reports the messages-panel lines added since the last time.
@@ -118,6 +151,9 @@ private:
     TPadNets FPadNetsAtOpen;
     // Panel lines up to here are reported.
     std::size_t FPanelMark = 0;
+    double FLastRunSeconds = 0;
+    bool FSearching = false;
+    bool FUnlinkedListed = false, FHinted = false;
 };
 
 } // namespace pcbhost::cli

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 
@@ -64,10 +65,12 @@ nlohmann::json BoardJson(const TBoardFigures& figures) {
 void ReportFigures(TReport& report, const TBoardFigures& before, const TBoardFigures& after, bool changed) {
     report.Data()["board_before"] = BoardJson(before);
     report.Data()["board_after"] = BoardJson(after);
+    // Not the module's cross-over count, which also counts lines that only touch (such as the
+    // lines fanning out from one pad) and lines that overlap along a stretch.
     if (changed)
-        report.Note(fmt::format("board: ratsnest {:.3f} mm -> {:.3f} mm, {} -> {} cross-overs",
-                                before.RatsnestLengthMM(), after.RatsnestLengthMM(), before.CrossOvers,
-                                after.CrossOvers));
+        report.Note(fmt::format(
+            "board: ratsnest {:.3f} mm -> {:.3f} mm, {} -> {} proper crossings of ratsnest lines",
+            before.RatsnestLengthMM(), after.RatsnestLengthMM(), before.CrossOvers, after.CrossOvers));
 }
 
 // The module's last box with this caption, as the run's result.
@@ -102,12 +105,19 @@ int LaunchInSession(TSession& session, TReport& report, const std::string& comma
     std::optional<TBoardFigures> before;
     if (board)
         before = BoardFigures_Of(*board);
+    const bool optimise = Text_EqualNoCase(command, "RunAutoPermutor");
+    session.SetSearching(optimise);
     if (!session.Launch(command, parameters, view.get()))
         throw TCliError(eExit_Usage, "the module has no command named \"" + command + "\"");
+    data["elapsed_s"] = session.LastRunSeconds();
     if (before)
         ReportFigures(report, *before, BoardFigures_Of(*board), session.Project().Changed());
-    if (Text_EqualNoCase(command, "RunAutoPermutor"))
+    if (optimise) {
         ReportResult(report, cAutoRunResultCaption);
+        // The module's report rounds each optimiser up to a whole second; this is the real time.
+        if (data.contains("result"))
+            report.Note(fmt::format("optimised in {:.2f} s", session.LastRunSeconds()));
+    }
     data["interrupted"] = session.UI().Stopped();
     if (session.UI().Stopped())
         report.Note(session.Project().Changed() ? "stopped by Ctrl-C: the partial result is kept"
@@ -169,6 +179,8 @@ int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std:
     NoteSeed(options, report);
     TSession session(options, report);
     session.Open(document);
+    // A result that cannot be saved is found out now, not after the work.
+    session.CheckSaveable();
     session.LoadModule();
     return LaunchInSession(session, report, command, parameters, true);
 }
@@ -206,22 +218,21 @@ int Run_Commands(const TGlobalOptions& options, TReport& report, const TSubComma
         report.Data()["view"] = document->FileName();
     nlohmann::json list = nlohmann::json::array();
     auto& os = report.Text();
-    auto row = [&os](std::string line) {
-        // The caption column is often empty: no padding left dangling at the end of the line.
-        line.erase(line.find_last_not_of(' ') + 1);
-        os << line << "\n";
-    };
-    row(fmt::format("{:<34}{:<9}{:<9}{:<9}{}", "Command", "Enabled", "Visible", "Checked", "Caption"));
+    os << fmt::format("{:<34}{:<9}{:<9}{:<9}{}\n", "Command", "Enabled", "Visible", "Checked", "Menu item");
     for (const char* command : cModuleCommands) {
         const TCommandState s = session.State(command, "", view.get());
+        // The module may name its menu item; where it leaves that to the host, the host's own.
+        const std::string menuItem =
+            s.Caption.empty() ? std::string(ModuleCommand_MenuItem(command)) : s.Caption;
         list.push_back({{"command", command},
                         {"enabled", s.Enabled != 0},
                         {"visible", s.Visible != 0},
                         {"checked", s.Checked != 0},
                         {"caption", s.Caption},
+                        {"menu_item", menuItem},
                         {"image", s.ImageFile}});
-        row(fmt::format("{:<34}{:<9}{:<9}{:<9}{}", command, YesNo(s.Enabled != 0), YesNo(s.Visible != 0),
-                        YesNo(s.Checked != 0), s.Caption));
+        os << fmt::format("{:<34}{:<9}{:<9}{:<9}{}\n", command, YesNo(s.Enabled != 0), YesNo(s.Visible != 0),
+                          YesNo(s.Checked != 0), menuItem);
     }
     report.Data()["commands"] = std::move(list);
     return eExit_OK;
@@ -325,25 +336,57 @@ int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubComma
                                 std::string(names[i]) + ": " + args.Reference + ": " + problem);
         }
     }
-    if ((args.EnablePins || args.EnableParts) && !footprint)
-        throw TCliError(eExit_CommandError,
-                        args.Reference + " has no footprint on the board of " + session.ProjectName());
+    // The switches belong to the footprint on whichever board is optimised: every board of the
+    // project that has it (the board itself, an unrouted copy, a panel), or the one named.
+    std::vector<TBoard*> switchBoards;
+    const bool setsSwitches = args.EnablePins || args.EnableParts;
+    if (!args.Board.empty() && !setsSwitches)
+        throw TCliError(eExit_Usage,
+                        "--board names where --enable-pins or --enable-parts go; neither was given");
+    if (setsSwitches) {
+        std::vector<TBoard*> candidates;
+        if (!args.Board.empty()) {
+            try {
+                candidates.push_back(&project.BoardAt(args.Board).Board());
+            } catch (const sexpr::ParseError& e) {
+                throw TCliError(eExit_File, e.what());
+            } catch (const std::runtime_error& e) {
+                throw TCliError(eExit_File, e.what());
+            }
+        } else {
+            if (TBoard* board = project.Board())
+                candidates.push_back(board);
+            for (auto* other : project.OtherBoards())
+                candidates.push_back(&other->Board());
+            for (const auto& skipped : project.SkippedBoards())
+                report.Message({"file", "warning", "warning", "board left as it is: " + skipped});
+        }
+        for (TBoard* board : candidates)
+            if (board->FindComponent(args.Reference))
+                switchBoards.push_back(board);
+        if (switchBoards.empty())
+            throw TCliError(eExit_CommandError,
+                            args.Reference + " has no footprint on " +
+                                (args.Board.empty() ? "any board of " + session.ProjectName() : args.Board));
+    }
     if ((args.AllowPinChanges || args.AllowNetLabelChanges) && !project.IsProject())
         throw TCliError(eExit_CommandError, "swap options belong to a project, and " + args.Document +
                                                 " was opened without a .kicad_pro beside it");
 
-    const bool sets =
-        setsText || args.EnablePins || args.EnableParts || args.AllowPinChanges || args.AllowNetLabelChanges;
+    const bool sets = setsText || setsSwitches || args.AllowPinChanges || args.AllowNetLabelChanges;
     if (setsText) {
         std::string pin, part, pair;
         kicad::SwapFields_Compose(*symbol, pin, part, pair);
         kicad::SwapFields_Apply(*symbol, args.PinSwap.value_or(pin), args.PartSwap.value_or(part),
                                 args.PairSwap.value_or(pair));
     }
-    if (args.EnablePins)
-        footprint->SetPinSwappingEnabled(*args.EnablePins);
-    if (args.EnableParts)
-        footprint->SetPartSwappingEnabled(*args.EnableParts);
+    for (TBoard* board : switchBoards) {
+        TPcbComponent* component = board->FindComponent(args.Reference);
+        if (args.EnablePins)
+            component->SetPinSwappingEnabled(*args.EnablePins);
+        if (args.EnableParts)
+            component->SetPartSwappingEnabled(*args.EnableParts);
+    }
     if (args.AllowPinChanges || args.AllowNetLabelChanges) {
         kicad::TSwapOptions swapOptions = project.SwapOptions();
         swapOptions.AllowPinChanges = args.AllowPinChanges.value_or(swapOptions.AllowPinChanges);
@@ -370,10 +413,21 @@ int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubComma
     if (footprint) {
         data["pin_swapping_enabled"] = footprint->PinSwappingEnabled();
         data["part_swapping_enabled"] = footprint->PartSwappingEnabled();
-        os << fmt::format("  {:<10}pin swapping {}, part swapping {}\n", "board",
-                          YesNo(footprint->PinSwappingEnabled()), YesNo(footprint->PartSwappingEnabled()));
-    } else {
+    }
+    // The boards whose switches were set, else the opened board.
+    if (switchBoards.empty() && footprint)
+        switchBoards.push_back(project.Board());
+    if (switchBoards.empty())
         os << "  (no footprint on the board)\n";
+    data["boards"] = nlohmann::json::array();
+    for (TBoard* board : switchBoards) {
+        TPcbComponent* component = board->FindComponent(args.Reference);
+        data["boards"].push_back({{"board", board->Path()},
+                                  {"pin_swapping_enabled", component->PinSwappingEnabled()},
+                                  {"part_swapping_enabled", component->PartSwappingEnabled()}});
+        os << fmt::format("  {:<10}{}: pin swapping {}, part swapping {}\n", "board",
+                          std::filesystem::path(board->Path()).filename().string(),
+                          YesNo(component->PinSwappingEnabled()), YesNo(component->PartSwappingEnabled()));
     }
     if (project.IsProject()) {
         data["allow_pin_changes"] = project.SwapOptions().AllowPinChanges;

@@ -20,6 +20,7 @@ struct TSubCommandArgs {
     std::vector<std::string> Pads;
     std::optional<std::string> PinSwap, PartSwap, PairSwap;
     std::optional<bool> EnablePins, EnableParts;
+    std::string Board; // swapinfo --board: the one board file whose switches are set
     std::optional<bool> AllowPinChanges, AllowNetLabelChanges;
     bool NoIterative = false;   // optimize --no-iterative
     std::string IterativeStart; // optimize --iterative-start: improve, anneal or empty

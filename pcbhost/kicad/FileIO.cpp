@@ -204,6 +204,47 @@ void writeFileAtomically(const fs::path& path, std::string_view bytes, bool keep
     writeFilesAtomically({{path, std::string(bytes)}}, keepBackup);
 }
 
+void checkReplaceable(const std::vector<fs::path>& paths, bool keepBackup) {
+    for (const fs::path& path : paths) {
+        fs::path target = path;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            std::error_code ec;
+            const fs::path resolved = fs::canonical(path, ec);
+            if (!ec) {
+                target = resolved;
+            }
+        }
+        if (target.filename().empty()) {
+            throwErrno(EISDIR, fmt::format("cannot write {}", quoted(path)));
+        }
+        const bool exists = ::stat(target.c_str(), &info) == 0;
+        if (!exists && errno != ENOENT) {
+            throwErrno(errno, fmt::format("cannot write {}", quoted(path)));
+        }
+        if (exists && !S_ISREG(info.st_mode)) {
+            throwErrno(S_ISDIR(info.st_mode) ? EISDIR : EINVAL,
+                       fmt::format("cannot write {} (not a regular file)", quoted(path)));
+        }
+        if (target.parent_path().empty()) {
+            target = fs::path(".") / target;
+        }
+        fs::path probe;
+        const int fd = createExclusive(target, "probe", probe);
+        if (fd < 0) {
+            throwErrno(errno, fmt::format("cannot write {} (no new file can be made in {})", quoted(path),
+                                          quoted(target.parent_path())));
+        }
+        ::close(fd);
+        ::unlink(probe.c_str());
+        const fs::path backup = fmt::format("{}.bak", target.string());
+        if (keepBackup && exists && ::lstat(backup.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            throwErrno(EISDIR, fmt::format("cannot keep the backup {} of {} (a folder has that name)",
+                                           quoted(backup), quoted(path)));
+        }
+    }
+}
+
 void writeFilesAtomically(const std::vector<std::pair<fs::path, std::string>>& files, bool keepBackup) {
     Cleanup cleanup;
     std::vector<Prepared> prepared;

@@ -25,4 +25,10 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 void writeFilesAtomically(const std::vector<std::pair<std::filesystem::path, std::string>>& files,
                           bool keepBackup = true);
 
+// Checks, without changing anything, that each file could be replaced now as the writers above
+// replace it (a regular file or none, in a folder where a file can be created, and a .bak that
+// can be replaced when `keepBackup`): so that long work whose result cannot be saved is not
+// started. Throws std::system_error naming the first file that could not.
+void checkReplaceable(const std::vector<std::filesystem::path>& paths, bool keepBackup = true);
+
 } // namespace pcbhost::sexpr

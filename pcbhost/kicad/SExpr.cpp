@@ -290,6 +290,46 @@ ParseError Document::errorAt(std::size_t offset, std::string_view message) const
 // ---------------------------------------------------------------------------------------------
 // Strings
 
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    auto hex = [&out](unsigned char c) { out += fmt::format("\\x{:02X}", c); };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\t') || c == 0x7F)
+                hex(c);
+            else
+                out += char(c);
+            ++i;
+            continue;
+        }
+        // The length of the sequence a lead byte starts, and the smallest code point it may
+        // carry (shorter forms are not well-formed).
+        const std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                                   : c >= 0xE0 && c <= 0xEF ? 3
+                                   : c >= 0xF0 && c <= 0xF4 ? 4
+                                                            : 0;
+        bool ok = length > 0 && i + length <= text.size();
+        std::uint32_t code = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+        for (std::size_t k = 1; ok && k < length; ++k) {
+            const auto t = static_cast<unsigned char>(text[i + k]);
+            ok = (t & 0xC0) == 0x80;
+            code = (code << 6) | (t & 0x3F);
+        }
+        ok = ok && !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) &&
+             !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
+        if (ok) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            hex(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
 std::string quote(std::string_view value) {
     std::string out;
     out.reserve(value.size() + 2);

@@ -292,5 +292,8 @@ bool needsQuotes(std::string_view value);
 // Decodes the text between a quoted atom's quotes: \" \\ \n \r \t, \xHH and 1–3 digit octal; any
 // other escape is kept as written.
 std::string unescape(std::string_view body);
+// The text as a terminal can show it: well-formed UTF-8 and tabs stay, other control bytes and
+// bytes that are not UTF-8 (a binary file read as a board) become \xHH.
+std::string printable(std::string_view text);
 
 } // namespace pcbhost::sexpr

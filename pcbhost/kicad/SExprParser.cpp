@@ -38,7 +38,7 @@ std::string excerpt(std::string_view text) {
     while (stop < text.size() && stop < kMax && text[stop] != '\n' && text[stop] != '\r') {
         ++stop;
     }
-    std::string out(text.substr(0, stop));
+    std::string out = printable(text.substr(0, stop));
     if (stop < text.size() && text[stop] != '\n' && text[stop] != '\r') {
         out += "...";
     }

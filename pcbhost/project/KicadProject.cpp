@@ -2,6 +2,7 @@
 
 #include "pcbhost/kicad/FileIO.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -182,9 +183,55 @@ std::vector<sexpr::ParseWarning> TKicadProject::Warnings() const {
     return warnings;
 }
 
+const std::vector<TBoardFile*>& TKicadProject::OtherBoards() {
+    if (FOtherBoardsRead || FProjectPath.empty())
+        return FOtherBoards;
+    FOtherBoardsRead = true;
+    std::vector<fs::path> paths;
+    for (const auto& entry : fs::directory_iterator(fs::path(FProjectPath).parent_path())) {
+        const std::string name = entry.path().filename().string();
+        // KiCad's autosave and lock files are not boards of the project.
+        if (entry.is_regular_file() && entry.path().extension() == ".kicad_pcb" &&
+            !name.starts_with("_autosave-") && !name.starts_with("~"))
+            paths.push_back(entry.path());
+    }
+    std::sort(paths.begin(), paths.end());
+    for (const auto& path : paths) {
+        const std::string normal = Normal(path.string());
+        if (normal == FBoardPath)
+            continue;
+        try {
+            BoardAt(normal);
+        } catch (const std::exception& e) {
+            FSkippedBoards.push_back(e.what());
+        }
+    }
+    return FOtherBoards;
+}
+
+TBoardFile& TKicadProject::BoardAt(const std::string& pathIn) {
+    const std::string path = Normal(pathIn);
+    if (FBoardFile && path == FBoardPath)
+        return *FBoardFile;
+    for (TBoardFile* board : FOtherBoards)
+        if (board->Path() == path)
+            return *board;
+    if (!fs::exists(path))
+        throw std::runtime_error(pathIn + ": no such file");
+    if (!HasExtension(path, ".kicad_pcb"))
+        throw std::runtime_error(pathIn + ": expected a .kicad_pcb file");
+    auto file = std::make_unique<TBoardFile>(path, FHost->AddFreeBoard(path).Model());
+    FOtherBoards.push_back(file.get());
+    FOtherBoardFiles.push_back(std::move(file));
+    return *FOtherBoards.back();
+}
+
 bool TKicadProject::Changed() const {
     if (FBoardFile && FBoardFile->Changed())
         return true;
+    for (const TBoardFile* board : FOtherBoards)
+        if (board->Changed())
+            return true;
     if (FSchematics && FSchematics->Changed())
         return true;
     return FOptions.AllowPinChanges != FSavedOptions.AllowPinChanges ||
@@ -198,6 +245,9 @@ std::vector<std::string> TKicadProject::Save(const TSaveOptions& options) {
     if (FBoardFile && (FBoardFile->Changed() || !options.BoardOutput.empty()))
         files.emplace_back(options.BoardOutput.empty() ? FBoardPath : options.BoardOutput,
                            FBoardFile->Render());
+    for (const TBoardFile* board : FOtherBoards)
+        if (board->Changed())
+            files.emplace_back(board->Path(), board->Render());
     if (FSchematics)
         for (auto& [path, text] : FSchematics->Render())
             files.emplace_back(path, std::move(text));

@@ -64,6 +64,16 @@ public:
     // What was odd in the files but read on past: the board's first, then the sheets'.
     std::vector<sexpr::ParseWarning> Warnings() const;
 
+    // The project's other boards: every .kicad_pcb of its folder but the one opened (an unrouted
+    // copy, a variant, a panel), read on first use. A footprint's own settings, such as its swap
+    // switches, belong on each of them. Boards that cannot be read are left out and listed in
+    // SkippedBoards() with the reason.
+    const std::vector<TBoardFile*>& OtherBoards();
+    const std::vector<std::string>& SkippedBoards() const { return FSkippedBoards; }
+    // The board file at `path`: the opened board, one of the other boards, or a board read now
+    // (throws as TBoardFile does). Saved with the project when changed.
+    TBoardFile& BoardAt(const std::string& path);
+
     // Whether any file would change on save.
     bool Changed() const;
     // Writes every changed file; returns the paths written. Renders all files before writing
@@ -81,6 +91,10 @@ private:
     TSwapOptions FOptions, FSavedOptions;
     bool FSidecarExists = false;
     TBackAnnotation FBackAnnotation;
+    std::vector<std::unique_ptr<TBoardFile>> FOtherBoardFiles;
+    std::vector<TBoardFile*> FOtherBoards;
+    std::vector<std::string> FSkippedBoards;
+    bool FOtherBoardsRead = false;
 };
 
 } // namespace pcbhost::kicad

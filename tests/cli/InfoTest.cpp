@@ -76,7 +76,7 @@ TEST(Info, TextOutputShowsTheLengthInBothUnits) {
     const TRun r = Permutor({"info", board.string()});
     ASSERT_EQ(r.Code, 0) << r.Err;
     for (const char* word : {"footprints", "copper islands", "ratsnest length", " mm (", " in)",
-                             "cross-overs", "schematic components", "with swap data", "Elapsed"})
+                             "proper crossings", "schematic components", "with swap data", "Elapsed"})
         EXPECT_NE(r.Out.find(word), std::string::npos) << word;
 }
 

@@ -28,7 +28,7 @@ TEST(BoardPictures, ShowEveryPadAndEveryRatsnestLine) {
     const TBoardFigures figures = BoardFigures_Of(board);
     EXPECT_EQ(svg.rfind("<svg", 0), 0u);
     EXPECT_NE(svg.find("demo &lt;1&gt; &amp; co"), std::string::npos); // caption text escaped
-    EXPECT_NE(svg.find(std::to_string(figures.CrossOvers) + " cross-overs"), std::string::npos);
+    EXPECT_NE(svg.find(std::to_string(figures.CrossOvers) + " proper crossings"), std::string::npos);
     // Pads are circles or rectangles; ratsnest lines are the yellow lines.
     EXPECT_EQ(CountOf(svg, "<circle") + CountOf(svg, "<rect ") - 1 /* background */,
               std::size_t(figures.Pads));
@@ -43,7 +43,7 @@ TEST(BoardPictures, WrittenByModuleCommandsBeforeAndAfter) {
                                "run", "RunManualPermutor", (folder.Path() / "demo.kicad_pcb").string()});
     EXPECT_TRUE(fs::exists(before)) << run.Err;
     EXPECT_TRUE(fs::exists(after));
-    EXPECT_NE(ReadFile(after).find("cross-overs"), std::string::npos);
+    EXPECT_NE(ReadFile(after).find("proper crossings"), std::string::npos);
     // A picture that cannot be written is a file error.
     EXPECT_EQ(Permutor({"--batch", "--svg-before", (folder.Path() / "no/such/dir/x.svg").string(), "run",
                         "RunManualPermutor", (folder.Path() / "demo.kicad_pcb").string()})

@@ -103,3 +103,21 @@ TEST(SExprErrors, LoadNamesTheFile) {
         EXPECT_NE(std::string(e.what()).find("/nonexistent-folder/board.kicad_pcb"), std::string::npos);
     }
 }
+
+TEST(SExprErrors, WhatAFileHoldsIsQuotedPrintable) {
+    // Well-formed UTF-8 and tabs stay; control bytes, DEL, stray continuation bytes, overlong
+    // forms, surrogates and truncated sequences become \xHH.
+    EXPECT_EQ(printable("R1 µF ±5% 電\t"), "R1 µF ±5% 電\t");
+    EXPECT_EQ(printable(std::string("a\0b\x1b[m\x7f", 7)), "a\\x00b\\x1B[m\\x7F");
+    EXPECT_EQ(printable("\x80x"), "\\x80x");
+    EXPECT_EQ(printable("\xc0\xaf"), "\\xC0\\xAF");
+    EXPECT_EQ(printable("\xed\xa0\x80"), "\\xED\\xA0\\x80");
+    EXPECT_EQ(printable("\xe2\x82"), "\\xE2\\x82");
+    EXPECT_EQ(printable("\xf4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80");
+    EXPECT_EQ(printable("\xf0\x9f\x98\x80"), "\xf0\x9f\x98\x80");
+    // A binary file read as a board: the message quotes it printable.
+    const ParseError e = parseError(std::string("\x7f"
+                                                "ELF\x02\x01\x01\0",
+                                                8));
+    EXPECT_NE(std::string(e.what()).find("'\\x7FELF\\x02\\x01\\x01\\x00'"), std::string::npos) << e.what();
+}
