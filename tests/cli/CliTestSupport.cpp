@@ -52,6 +52,24 @@ TRun Program(const std::string& arguments) {
     return r;
 }
 
+TRun Shell(const std::string& command) {
+    TRun r;
+    TTempFolder folder;
+    const fs::path err = folder.Path() / "stderr";
+    const std::string line = "bash -c " + Quote(command) + " </dev/null 2>" + Quote(err);
+    FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe)
+        return r;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        r.Out.append(buffer, n);
+    const int status = pclose(pipe);
+    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.Err = ReadFile(err);
+    return r;
+}
+
 std::string Quote(const fs::path& path) {
     std::string quoted = "'";
     for (char c : path.string())

@@ -26,6 +26,9 @@ TRun Permutor(std::vector<std::string> args, const std::string& input = "");
 // Runs the real `permutor` program as its own process with a shell command line (arguments quoted
 // as the shell needs), without a terminal: its standard output and exit code.
 TRun Program(const std::string& arguments);
+// Runs a shell command line (bash -c) with standard input from /dev/null: its standard output,
+// standard error and exit code.
+TRun Shell(const std::string& command);
 // The run's standard output as JSON; a test failure (and an empty object) when it is not.
 nlohmann::json ParseJson(const TRun& r);
 // A path quoted for the shell.

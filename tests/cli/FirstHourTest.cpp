@@ -265,3 +265,39 @@ TEST(FirstHour, AResultThatCannotBeSavedStopsBeforeTheRun) {
         EXPECT_EQ(denied.Out.find("Results From Net/Pin Optimization"), std::string::npos);
     }
 }
+
+TEST(FirstHour, DemoKeepsItsOutputAndAQuietSetUp) {
+    TTempFolder folder;
+    const fs::path out = folder.Path() / "demo-output";
+    const std::string script = Quote(fs::path(PERMUTOR_SOURCE_DIR) / "scripts" / "demo.sh");
+    // The program built for the tests stands in for the demo's own build.
+    const std::string command = "env -u PERMUTOR_MODULE PERMUTOR_DEMO_OUTPUT=" + Quote(out) +
+                                " PERMUTOR_DEMO_PERMUTOR=" + Quote(PERMUTOR_CLI_PATH) + " bash " + script;
+    const TRun run = Shell(command);
+    ASSERT_EQ(run.Code, 0) << run.Out << run.Err;
+    const auto lines = Lines(run.Out);
+    ASSERT_GT(lines.size(), 4u);
+    // The set-up says one line; the figures follow at once.
+    EXPECT_EQ(lines[0].rfind("Setting up:", 0), 0u) << run.Out;
+    EXPECT_EQ(lines[1], "== before") << run.Out;
+    // What it left, named last, is there.
+    EXPECT_NE(lines[lines.size() - 2].find("optimised copy of the example: " + out.string() + "/demo/"),
+              std::string::npos)
+        << run.Out;
+    EXPECT_NE(lines.back().find(out.string() + "/before.svg, " + out.string() + "/after.svg"),
+              std::string::npos)
+        << run.Out;
+    for (const char* name :
+         {"demo/demo.kicad_pcb", "demo/demo.swaps.csv", "demo/demo.kicad_pcb.bak", "before.svg", "after.svg"})
+        EXPECT_TRUE(fs::exists(out / name)) << name;
+    EXPECT_NE(ReadFile(out / "demo" / "demo.kicad_pcb"), ReadFile(cExample / "demo.kicad_pcb"));
+
+    // A set-up that fails shows why (the end of its log) and stops before the demo.
+    const TRun failed = Shell("env PERMUTOR_DEMO_OUTPUT=" + Quote(out) +
+                              " PERMUTOR_DEMO_BUILD=/proc/no-such-build bash " + script);
+    EXPECT_EQ(failed.Code, 1);
+    EXPECT_NE(failed.Err.find("demo: set-up failed: cmake"), std::string::npos) << failed.Err;
+    EXPECT_NE(failed.Err.find("setup.log"), std::string::npos) << failed.Err;
+    EXPECT_EQ(failed.Out.find("== before"), std::string::npos) << failed.Out;
+    EXPECT_EQ(Lines(failed.Out).size(), 1u) << failed.Out;
+}
