@@ -2,6 +2,7 @@
 
 #include "pcbhost/cli/AbortKey.h"
 #include "pcbhost/cli/BoardPicture.h"
+#include "pcbhost/cli/FpgaConstraintsCli.h"
 #include "pcbhost/kicad/FileIO.h"
 
 #include "pcbhost/kicad/SExpr.h"
@@ -285,8 +286,16 @@ std::vector<std::string> TSession::Save() {
         throw TCliError(eExit_Usage, "--output names where the board goes, but " + FOpened + " has no board");
     // The schematic follows the board when the board is saved in place.
     if (!FOptions.NoBackAnnotate && FOptions.Output.empty() && project.Schematics() && project.Board() &&
-        project.BoardFile()->Changed())
-        ReportBackAnnotation(project.BackAnnotate());
+        project.BoardFile()->Changed()) {
+        try {
+            ReportBackAnnotation(project.BackAnnotate());
+        } catch (const kicad::TConstraintError& e) {
+            throw TCliError(eExit_File, std::string(e.what()) + "; nothing was saved");
+        } catch (const std::system_error& e) {
+            throw TCliError(eExit_File, std::string(e.what()) + "; nothing was saved");
+        }
+        ConstraintFiles_Report(FReport, project.ConstraintFiles(), FOptions.Verbose);
+    }
     const bool changed = project.Changed();
     FReport.Data()["changed"] = changed;
     if (FOptions.DryRun) {

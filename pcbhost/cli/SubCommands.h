@@ -21,6 +21,7 @@ struct TSubCommandArgs {
     std::optional<std::string> PinSwap, PartSwap, PairSwap;
     std::optional<bool> EnablePins, EnableParts;
     std::optional<bool> AllowPinChanges, AllowNetLabelChanges;
+    bool ImportSwapIds = false; // swapinfo --import-swap-ids
     bool NoIterative = false;   // optimize --no-iterative
     std::string IterativeStart; // optimize --iterative-start: improve, anneal or empty
     bool Gates = false;         // optimize --gates, query --gates
