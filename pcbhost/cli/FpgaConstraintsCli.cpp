@@ -47,8 +47,8 @@ std::string ConstraintFiles_PinSwapText(TSession& session, TReport& report, cons
                    : std::vector<std::string>{};
     if (paths.empty())
         throw TCliError(eExit_CommandError, symbol.Designator +
-                                                " names no pin constraint file (the symbol field \"" +
-                                                kicad::cFpgaConstraintsField + "\")");
+                                                " has no pin constraint file: its symbol has no \"" +
+                                                kicad::cFpgaConstraintsField + "\" field");
     if (paths.size() > 1)
         throw TCliError(eExit_CommandError, symbol.Designator + " names more than one pin constraint file (" +
                                                 paths[0] + ", " + paths[1] +
@@ -63,7 +63,10 @@ std::string ConstraintFiles_PinSwapText(TSession& session, TReport& report, cons
         throw TCliError(eExit_File, e.what());
     }
     report.Data()["swap_ids_from"] = paths[0];
-    report.Note("swap ids from " + paths[0]);
+    std::size_t pins = 0;
+    for (std::size_t at = text.find("Pin_"); at != std::string::npos; at = text.find("|Pin_", at + 1))
+        ++pins;
+    report.Note(fmt::format("{} pin(s) take their swap id from {}", pins, paths[0]));
     for (const auto& problem : problems)
         report.Note("not imported: " + problem);
     return text;
