@@ -29,4 +29,8 @@ status=0
 echo "== after"
 "$permutor" info "$work/demo/demo.kicad_pro"
 parity "$work/demo/demo.kicad_pcb"
+echo "== the FPGA design follows: lines of U1's pin constraints (demo.pcf) that changed"
+awk 'NR == FNR { old[FNR] = $0; next }
+     old[FNR] != $0 { printf "  %2d: %s  ->  %s\n", FNR, old[FNR], $0; n++ }
+     END { if (!n) print "  (none)" }' examples/demo/demo.pcf "$work/demo/demo.pcf"
 exit $status
