@@ -40,6 +40,25 @@ void ConstraintFiles_Report(TReport& report, const std::vector<kicad::TConstrain
     }
 }
 
+void ConstraintFiles_Check(TReport& report, const kicad::TKicadProject& project) {
+    if (!project.Schematics())
+        return;
+    for (const auto& source : kicad::FpgaConstraints_Sources(*project.Schematics())) {
+        std::string problem;
+        try {
+            kicad::ConstraintFile_Read(source.Path);
+        } catch (const kicad::TConstraintError& e) {
+            problem = e.what();
+        } catch (const std::system_error& e) {
+            problem = e.what();
+        }
+        if (!problem.empty())
+            report.Message({"file", "warning", "warning",
+                            problem + " (the pin constraint file of " + source.Reference +
+                                "; a save that swaps its pins stops here)"});
+    }
+}
+
 std::string ConstraintFiles_PinSwapText(TSession& session, TReport& report, const TSchSymbol& symbol) {
     const auto* schematics = session.Project().Schematics();
     const std::vector<std::string> paths =

@@ -25,6 +25,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A constraint file that cannot be followed stops the save; how the user gets on.
+constexpr const char* cNothingSaved =
+    "; nothing was saved (mend the file and run again, or keep the schematic and constraint files as "
+    "they are with --no-back-annotate)";
+
 // Swaps listed on the terminal without --verbose; an optimised board's list goes to the report.
 constexpr std::size_t cSwapsListed = 10;
 
@@ -104,6 +109,7 @@ void TSession::Open(const std::string& path) {
         FProject = kicad::TKicadProject::Open(*FHost, path);
         for (const auto& warning : FProject->Warnings())
             FReport.Message({"file", "warning", "warning", warning.text()});
+        ConstraintFiles_Check(FReport, *FProject);
         if (TBoard* board = FProject->Board())
             FPadNetsAtOpen = PadNets_Of(*board);
     } catch (const sexpr::ParseError& e) {
@@ -290,9 +296,9 @@ std::vector<std::string> TSession::Save() {
         try {
             ReportBackAnnotation(project.BackAnnotate());
         } catch (const kicad::TConstraintError& e) {
-            throw TCliError(eExit_File, std::string(e.what()) + "; nothing was saved");
+            throw TCliError(eExit_File, std::string(e.what()) + cNothingSaved);
         } catch (const std::system_error& e) {
-            throw TCliError(eExit_File, std::string(e.what()) + "; nothing was saved");
+            throw TCliError(eExit_File, std::string(e.what()) + cNothingSaved);
         }
         ConstraintFiles_Report(FReport, project.ConstraintFiles(), FOptions.Verbose);
     }

@@ -113,6 +113,9 @@ TEST(FpgaConstraintsCli, ABadLineOrAFailedWriteLeavesEveryFileAsItWas) {
     EXPECT_NE(run.Err.find(pcf.string() + ":9: set_io: expected a port and a pin"), std::string::npos)
         << run.Err;
     EXPECT_NE(run.Err.find("nothing was saved"), std::string::npos) << run.Err;
+    // Opening the project already warned of it, before the swap.
+    EXPECT_NE(ParseJson(run)["messages"].dump().find(pcf.string() + ":9: set_io"), std::string::npos)
+        << run.Out;
     EXPECT_EQ(Snapshot(folder.Path()), before);
 
     // The constraint file is written with the board and sheet as one step: when any of them
