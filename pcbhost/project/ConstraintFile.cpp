@@ -57,7 +57,11 @@ std::string SwapIdOf(std::string_view comment) {
 // Reads a file line by line, keeping each line's place, and builds the error of a line.
 class TLines {
 public:
-    TLines(const std::string& path, std::string_view text) : FPath(path), FText(text) {}
+    TLines(const std::string& path, std::string_view text) : FPath(path), FText(text) {
+        // A byte-order mark some editors put first is no part of the first line's first word.
+        if (FText.substr(0, 3) == "\xEF\xBB\xBF")
+            FNext = 3;
+    }
     bool Next() {
         if (FNext > FText.size() || (FNext == FText.size() && FLine > 0))
             return false;
@@ -250,7 +254,9 @@ void ParseXdc(TLines& lines, TConstraintFile& file) {
                 const TWord dict = Inner(words[2]);
                 const auto entries = PlainWords(text, dict.Offset, dict.Offset + dict.Text.size());
                 bool found = false;
-                for (std::size_t i = 0; i + 1 < entries.size(); i += 2)
+                // "-dict [list K V ...]" is the same list as "-dict {K V ...}".
+                const std::size_t first = !entries.empty() && entries[0].Text == "list" ? 1 : 0;
+                for (std::size_t i = first; i + 1 < entries.size(); i += 2)
                     if (EqualNoCase(entries[i].Text, "PACKAGE_PIN")) {
                         if (found)
                             lines.Fail("set_property -dict: PACKAGE_PIN given twice");

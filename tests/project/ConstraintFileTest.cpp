@@ -185,6 +185,14 @@ TEST(ConstraintFile, ABadLineIsReportedWithItsFileAndLine) {
         EXPECT_NE(std::string(e.what()).find("needs \";\" before \"#\""), std::string::npos) << e.what();
     }
     EXPECT_THROW(ConstraintFormat_Of("top.ucf"), TConstraintError);
+    // A byte-order mark does not hide the first line; "-dict [list ...]" is a list like "{...}".
+    EXPECT_EQ(Records(ConstraintFile_Parse("b.pcf", TConstraintFormat::ePcf, "\xEF\xBB\xBFset_io CLK E3\n")),
+              (std::vector<TRecord>{{"CLK", "E3", 1, ""}}));
+    EXPECT_EQ(
+        Records(ConstraintFile_Parse("l.xdc", TConstraintFormat::eXdc,
+                                     "set_property -dict [list PACKAGE_PIN E3 IOSTANDARD LVDS] [get_ports "
+                                     "{clk_p}]\n")),
+        (std::vector<TRecord>{{"clk_p", "E3", 1, ""}}));
     // Comments, other commands and empty files are no records and no error.
     EXPECT_TRUE(ConstraintFile_Parse("e.pcf", TConstraintFormat::ePcf, "").Pins.empty());
     EXPECT_TRUE(
