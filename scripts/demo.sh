@@ -49,7 +49,11 @@ status=0
 echo "== after"
 "$permutor" info "$project"
 parity "$board"
+echo "== the FPGA design follows: lines of U1's pin constraints (demo.pcf) that changed"
+awk 'NR == FNR { old[FNR] = $0; next }
+     old[FNR] != $0 { printf "  %2d: %s  ->  %s\n", FNR, old[FNR], $0; n++ }
+     END { if (!n) print "  (none)" }' examples/demo/demo.pcf "$out/demo/demo.pcf"
 echo "== where to look"
-echo "optimised copy of the example: $out/demo/ (board, schematic, demo.swaps.csv; .bak files hold the originals)"
+echo "optimised copy of the example: $out/demo/ (board, schematic, demo.swaps.csv, demo.pcf; .bak files hold the originals)"
 echo "pictures of the board and its ratsnest: $out/before.svg, $out/after.svg"
 exit $status

@@ -188,6 +188,11 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     swapinfo->add_option("--part-swap", a.PartSwap, "Part swap data (Part_<pin>=, PartPin_<pin>=)")
         ->type_name("TEXT");
     swapinfo->add_option("--pair-swap", a.PairSwap, "Pair swap data (Pair_<pin>=)")->type_name("TEXT");
+    swapinfo
+        ->add_flag("--import-swap-ids", a.ImportSwapIds,
+                   "Pin swap data from the \"# SWAPID=<id>\" comments of the pin constraint file that the "
+                   "symbol's field \"FpgaConstraints\" names")
+        ->excludes("--pin-swap");
     AddYesNo(swapinfo, "--enable-pins", a.EnablePins,
              "Pin swapping switch of the footprint, on every board of the project that has it");
     AddYesNo(swapinfo, "--enable-parts", a.EnableParts, "Part swapping switch of the footprint");

@@ -2,7 +2,9 @@
 
 #include "pcbhost/cli/AbortKey.h"
 #include "pcbhost/cli/BoardPicture.h"
+#include "pcbhost/cli/FpgaConstraintsCli.h"
 #include "pcbhost/kicad/FileIO.h"
+#include "pcbhost/project/FpgaConstraints.h"
 
 #include "pcbhost/kicad/SExpr.h"
 
@@ -24,6 +26,11 @@ namespace pcbhost::cli {
 namespace fs = std::filesystem;
 
 namespace {
+
+// A constraint file that cannot be followed stops the save; how the user gets on.
+constexpr const char* cNothingSaved =
+    "; nothing was saved (mend the file and run again, or keep the schematic and constraint files as "
+    "they are with --no-back-annotate)";
 
 // Swaps listed on the terminal without --verbose; an optimised board's list goes to the report.
 constexpr std::size_t cSwapsListed = 10;
@@ -106,6 +113,7 @@ void TSession::Open(const std::string& path) {
         FProject = kicad::TKicadProject::Open(*FHost, path);
         for (const auto& warning : FProject->Warnings())
             FReport.Message({"file", "warning", "warning", warning.text()});
+        ConstraintFiles_Check(FReport, *FProject);
         if (TBoard* board = FProject->Board())
             FPadNetsAtOpen = PadNets_Of(*board);
     } catch (const sexpr::ParseError& e) {
@@ -300,8 +308,16 @@ std::vector<std::string> TSession::Save() {
         throw TCliError(eExit_Usage, "--output names where the board goes, but " + FOpened + " has no board");
     // The schematic follows the board when the board is saved in place.
     if (!FOptions.NoBackAnnotate && FOptions.Output.empty() && project.Schematics() && project.Board() &&
-        project.BoardFile()->Changed())
-        ReportBackAnnotation(project.BackAnnotate());
+        project.BoardFile()->Changed()) {
+        try {
+            ReportBackAnnotation(project.BackAnnotate());
+        } catch (const kicad::TConstraintError& e) {
+            throw TCliError(eExit_File, std::string(e.what()) + cNothingSaved);
+        } catch (const std::system_error& e) {
+            throw TCliError(eExit_File, std::string(e.what()) + cNothingSaved);
+        }
+        ConstraintFiles_Report(FReport, project.ConstraintFiles(), FOptions.Verbose);
+    }
     const bool changed = project.Changed();
     FReport.Data()["changed"] = changed;
     if (FOptions.DryRun) {
@@ -350,9 +366,14 @@ void TSession::CheckSaveable() const {
         paths.emplace_back(board);
         paths.emplace_back(SwapLog_PathFor(board));
     }
-    if (!FOptions.NoBackAnnotate && FOptions.Output.empty() && project.Schematics() && project.Board())
+    if (!FOptions.NoBackAnnotate && FOptions.Output.empty() && project.Schematics() && project.Board()) {
         for (const auto& sheet : project.Schematics()->Files())
             paths.emplace_back(sheet);
+        // The FPGA pin constraint files follow the board in the same save.
+        for (const auto& source : kicad::FpgaConstraints_Sources(*project.Schematics()))
+            if (std::filesystem::exists(source.Path))
+                paths.emplace_back(source.Path);
+    }
     try {
         sexpr::checkReplaceable(paths, !FOptions.NoBackup);
     } catch (const std::system_error& e) {

@@ -1,6 +1,7 @@
 #include "pcbhost/cli/SubCommands.h"
 
 #include "pcbhost/cli/BoardInfo.h"
+#include "pcbhost/cli/FpgaConstraintsCli.h"
 #include "pcbhost/cli/Query.h"
 #include "pcbhost/cli/Session.h"
 
@@ -315,7 +316,14 @@ int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubComma
         UnknownReference(session, args.Reference);
 
     // Everything is checked before anything is changed, so a bad option changes nothing.
-    const bool setsText = args.PinSwap || args.PartSwap || args.PairSwap;
+    std::optional<std::string> pinSwap = args.PinSwap;
+    if (args.ImportSwapIds) {
+        if (!symbol)
+            throw TCliError(eExit_CommandError, args.Reference + " has no schematic component in " +
+                                                    session.ProjectName() + " to hold swap data");
+        pinSwap = ConstraintFiles_PinSwapText(session, report, *symbol);
+    }
+    const bool setsText = pinSwap || args.PartSwap || args.PairSwap;
     if (setsText) {
         if (!symbol)
             throw TCliError(eExit_CommandError, args.Reference + " has no schematic component in " +
@@ -324,7 +332,7 @@ int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubComma
         for (const auto& pin : symbol->Pins())
             pins.push_back(pin->DesignatorText());
         const std::pair<const std::optional<std::string>*, std::vector<std::string>> checks[] = {
-            {&args.PinSwap, {"Pin_"}}, {&args.PartSwap, {"PartPin_", "Part_"}}, {&args.PairSwap, {"Pair_"}}};
+            {&pinSwap, {"Pin_"}}, {&args.PartSwap, {"PartPin_", "Part_"}}, {&args.PairSwap, {"Pair_"}}};
         const char* names[] = {"--pin-swap", "--part-swap", "--pair-swap"};
         for (int i = 0; i < 3; ++i) {
             if (!*checks[i].first)
@@ -377,7 +385,7 @@ int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubComma
     if (setsText) {
         std::string pin, part, pair;
         kicad::SwapFields_Compose(*symbol, pin, part, pair);
-        kicad::SwapFields_Apply(*symbol, args.PinSwap.value_or(pin), args.PartSwap.value_or(part),
+        kicad::SwapFields_Apply(*symbol, pinSwap.value_or(pin), args.PartSwap.value_or(part),
                                 args.PairSwap.value_or(pair));
     }
     for (TBoard* board : switchBoards) {

@@ -22,6 +22,7 @@ struct TSubCommandArgs {
     std::optional<bool> EnablePins, EnableParts;
     std::string Board; // swapinfo --board: the one board file whose switches are set
     std::optional<bool> AllowPinChanges, AllowNetLabelChanges;
+    bool ImportSwapIds = false; // swapinfo --import-swap-ids
     bool NoIterative = false;   // optimize --no-iterative
     std::string IterativeStart; // optimize --iterative-start: improve, anneal or empty
     bool Gates = false;         // optimize --gates, query --gates

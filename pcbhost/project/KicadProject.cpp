@@ -158,11 +158,14 @@ void TKicadProject::SetSwapOptions(const TSwapOptions& options) {
 
 const TBackAnnotation& TKicadProject::BackAnnotate() {
     FBackAnnotation = {};
+    FConstraintFiles.clear();
     if (!FSchematics || !FBoardFile || !FProject)
         return FBackAnnotation;
     std::vector<TPinChange> changes;
     for (const auto& pad : FBoardFile->ChangedPads())
         changes.push_back({pad.Reference, pad.Pad, pad.OldNet, pad.NewNet});
+    // Before the board's nets are renamed below: the constraint files follow the swaps only.
+    FConstraintFiles = FpgaConstraints_Plan(*FSchematics, *Board(), changes);
     FBackAnnotation =
         BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges, FConnectivity.get());
     FSchematics->SetSheetEdits(FBackAnnotation.SheetEdits);
@@ -251,6 +254,10 @@ std::vector<std::string> TKicadProject::Save(const TSaveOptions& options) {
     if (FSchematics)
         for (auto& [path, text] : FSchematics->Render())
             files.emplace_back(path, std::move(text));
+    if (options.BoardOutput.empty())
+        for (const auto& constraints : FConstraintFiles)
+            if (constraints.Changed())
+                files.emplace_back(constraints.Path, constraints.NewText);
     if (FOptions.AllowPinChanges != FSavedOptions.AllowPinChanges ||
         FOptions.AllowNetLabelChanges != FSavedOptions.AllowNetLabelChanges) {
         nlohmann::json j = {{"allow_pin_changes", FOptions.AllowPinChanges},

@@ -6,6 +6,7 @@
 #include "pcbhost/model/Host.h"
 #include "pcbhost/project/BackAnnotation.h"
 #include "pcbhost/project/BoardFile.h"
+#include "pcbhost/project/FpgaConstraints.h"
 #include "pcbhost/project/SchematicConnectivity.h"
 #include "pcbhost/project/SchematicFiles.h"
 
@@ -61,6 +62,8 @@ public:
     const TBackAnnotation& BackAnnotate();
     // The last plan; empty before BackAnnotate().
     const TBackAnnotation& BackAnnotation() const { return FBackAnnotation; }
+    // The FPGA pin constraint files that BackAnnotate() found to follow the swaps (saved with it).
+    const std::vector<TConstraintFollow>& ConstraintFiles() const { return FConstraintFiles; }
     // What was odd in the files but read on past: the board's first, then the sheets'.
     std::vector<sexpr::ParseWarning> Warnings() const;
 
@@ -95,6 +98,7 @@ private:
     std::vector<TBoardFile*> FOtherBoards;
     std::vector<std::string> FSkippedBoards;
     bool FOtherBoardsRead = false;
+    std::vector<TConstraintFollow> FConstraintFiles;
 };
 
 } // namespace pcbhost::kicad

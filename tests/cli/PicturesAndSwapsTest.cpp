@@ -158,9 +158,10 @@ TEST(SwapReport, WrittenBesideTheSavedBoardOnly) {
     TGlobalOptions save;
     save.NoBackup = true;
     const auto written = swapInSession(save);
-    // The board, the sheet whose labels followed the swap, and the report.
-    ASSERT_EQ(written.size(), 3u);
+    // The board, the sheet whose labels followed the swap, U1's pin constraints, and the report.
+    ASSERT_EQ(written.size(), 4u);
     EXPECT_EQ(fs::path(written[1]).filename(), "demo.kicad_sch");
+    EXPECT_EQ(fs::path(written[2]).filename(), "demo.pcf");
     const std::string csv = ReadFile(folder.Path() / "demo.swaps.csv");
     EXPECT_EQ(CountOf(csv, "\n"), 2u);
     EXPECT_NE(csv.find("U1,A1,A2,"), std::string::npos);
