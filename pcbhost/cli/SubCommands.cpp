@@ -164,12 +164,15 @@ std::string SwapKind_Command(const std::string& kind) {
 }
 
 int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std::string& document,
-                      const std::string& command, const std::string& parameters) {
+                      const std::string& command, const std::string& parameters,
+                      const std::function<void(TSession&)>& prepare) {
     report.Data()["document"] = document;
     NoteSeed(options, report);
     TSession session(options, report);
     session.Open(document);
     session.LoadModule();
+    if (prepare)
+        prepare(session);
     return LaunchInSession(session, report, command, parameters, true);
 }
 
