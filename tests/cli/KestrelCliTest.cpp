@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 using namespace clitest;
 
@@ -17,10 +18,21 @@ class KestrelCli : public ::testing::Test {
 protected:
     void SetUp() override {
         Folder.CopyFilesOf(cExample);
+        if (const char* temp = std::getenv("TEMP"))
+            SavedTemp = temp;
         ::setenv("TEMP", Temp.Path().c_str(), 1);
         Tool = std::make_unique<kestreltest::TKestrelProcess>(Temp.Path(), std::vector<std::string>{});
         ASSERT_TRUE(Tool->Serving()) << Tool->Errors();
     }
+    // TEMP also steers where temporary folders go: the next test gets it back.
+    void TearDown() override {
+        Tool.reset();
+        if (SavedTemp)
+            ::setenv("TEMP", SavedTemp->c_str(), 1);
+        else
+            ::unsetenv("TEMP");
+    }
+    std::optional<std::string> SavedTemp;
     TTempFolder Folder;
     kestreltest::TTestFolder Temp;
     std::unique_ptr<kestreltest::TKestrelProcess> Tool;
@@ -31,7 +43,8 @@ protected:
 TEST_F(KestrelCli, TheToolsCandidateIsSwappedSavedAndFollowedByTheToolsFile) {
     const TRun r = Permutor({"--pick", "U1-A2", "--pick", "U1-B1", "swap", "kestrel", Board.string()});
     EXPECT_EQ(r.Code, 0) << r.Out << r.Err;
-    EXPECT_NE(r.Out.find("Interactive Pin-Swap:U1-A2(/B0_IO1) With U1-B1(/B0_IO2)"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Interactive Pin-Swap:U1-A2(/B0_IO1) With U1-B1(/B0_IO2)"), std::string::npos)
+        << r.Out;
     const TNets nets = PadNets(Board);
     EXPECT_EQ(nets.at("U1-A2"), "/B0_IO2");
     EXPECT_EQ(nets.at("U1-B1"), "/B0_IO1");

@@ -142,7 +142,9 @@ TEST_F(KestrelProviderTest, AConfirmedSwapIsWrittenBackAndARefusalIs500) {
     expected.replace(expected.find("\"S#\""), 4, "\"S3\"");
     EXPECT_EQ(ReadAll(Config), expected); // comment, layout and declaration kept
     EXPECT_FALSE(fs::exists(Config + ".saving"));
-    EXPECT_TRUE(Logged("confirm_swap_pins(1, 3) -> 200 accepted: 1 now carries S3, 3 carries S1")) << Log();
+    EXPECT_TRUE(Logged("confirm_swap_pins(1, 3) -> 200 accepted: 1 now carries S3, 3 carries S1, saved {" +
+                       Config + "}"))
+        << Log();
 
     auto tool = StartTool({"--refuse"});
     auto provider = NewProvider();

@@ -105,8 +105,7 @@ TAnswer Request_Answer(const std::string& requestText, std::int32_t commandCode,
     const TConfigPin* pa = config.Find(a);
     const TConfigPin* pb = config.Find(b);
     return Respond("accepted", "accepted: " + a + " now carries " + (pa ? pa->Signal : std::string()) + ", " +
-                                   b + " carries " + (pb ? pb->Signal : std::string()) + " (saved " + path +
-                                   ")");
+                                   b + " carries " + (pb ? pb->Signal : std::string()) + ", saved");
 }
 
 std::string Response_Text(const std::string& command, const std::string& result) {
@@ -198,9 +197,11 @@ int TKestrelTool::Serve(const std::atomic<bool>& stop) {
         }
         last = seq;
         Handle(seq);
+        ++FServed;
         if (FOptions.Once)
             break;
     }
+    FOut << "kestrel: stopped after " << FServed << (FServed == 1 ? " request" : " requests") << std::endl;
     return 0;
 }
 

@@ -54,6 +54,7 @@ private:
     std::ostream& FErr;
     permutor::provider::TSharedBlock FBlock;
     std::int32_t FToolSeq = 0;
+    std::int32_t FServed = 0;
 };
 
 } // namespace kestrel
