@@ -142,7 +142,7 @@ part_swap_u2 = "|".join(f"Part_{p}=NAND|PartPin_{p}={n}" for g, pins in GATES.it
 
 COMPONENTS = [
     dict(ref="U1", value="FPGA64", lib="Permutor:FPGA64", fp="Permutor:BGA-64_8x8_P1.0mm", units=fpga_units(),
-         fields={"PinSwap": pin_swap_u1, "PairSwap": pair_swap_u1}, at=(100, 100), pads=grid_pads(), smd=True,
+         fields={"PinSwap": pin_swap_u1, "PairSwap": pair_swap_u1, "KestrelConfig": "KESTREL.pincfg"}, at=(100, 100), pads=grid_pads(), smd=True,
          pad_size=(0.5, 0.5), shape="circle", enable=("yes", "no"), sch_at=(60, 60)),
     dict(ref="J1", value="Conn_2x08", lib="Permutor:Conn_2x08", fp="Permutor:PinHeader_2x08_P2.54mm",
          units=header_units(16), fields={}, at=(86, 100), pads=header_pads(16, 2), smd=False, pad_size=(1.7, 1.7),
@@ -304,6 +304,23 @@ def board(paths):
     return "\n".join(lines) + "\n"
 
 
+def kestrel_config():
+    """U1's pin configuration for the stand-in external tool: its two banks as swap sets, each pin
+    with the signal the FPGA design puts on it; A1 carries the clock and stays where it is."""
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
+             "<!-- U1's pin configuration: which pins may trade signals, as the FPGA design allows. -->",
+             '<pinConfiguration component="U1">']
+    for bank, balls in (("BANK0", BANK0), ("BANK1", [b for b in BANK1 if b not in PAIRS])):
+        lines.append(f'  <swapSet name="{bank}">')
+        for ball in balls:
+            signal = nets[("U1", ball)].lstrip("/")
+            locked = ' locked="yes"' if ball == "A1" else ""
+            lines.append(f'    <pin name="{ball}" signal="{signal}"{locked}/>')
+        lines.append("  </swapSet>")
+    lines.append("</pinConfiguration>")
+    return "\n".join(lines) + "\n"
+
+
 def project():
     return {
         "board": {"design_settings": {"defaults": {}, "rules": {}}},
@@ -325,6 +342,7 @@ def main():
         "demo.kicad_pro": json.dumps(project(), indent=2, sort_keys=True) + "\n",
         "demo.pinswap.json": json.dumps({"allow_pin_changes": True, "allow_net_label_changes": False}, indent=2)
         + "\n",
+        "KESTREL.pincfg": kestrel_config(),
     }
     for name, text in files.items():
         with open(os.path.join(OUT, name), "w", newline="\n") as f:

@@ -1,6 +1,7 @@
 #include "pcbhost/cli/Cli.h"
 
 #include "pcbhost/cli/AbortKey.h"
+#include "pcbhost/cli/KestrelSwap.h"
 #include "pcbhost/cli/Session.h"
 #include "pcbhost/cli/SubCommands.h"
 
@@ -150,9 +151,9 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
                        "connections (Pairs=True)");
 
     auto* swap = app.add_subcommand("swap", "Swap by hand: pins, parts (gates) or differential pairs");
-    swap->add_option("kind", a.SwapKind, "pins | parts | pairs")
+    swap->add_option("kind", a.SwapKind, "pins | parts | pairs | kestrel | kestrel-pin")
         ->required()
-        ->check(CLI::IsMember({"pins", "parts", "pairs"}, CLI::ignore_case));
+        ->check(CLI::IsMember({"pins", "parts", "pairs", "kestrel", "kestrel-pin"}, CLI::ignore_case));
     swap->add_option("document", a.Document, "A .kicad_pcb or .kicad_pro")->required();
 
     auto* configure = app.add_subcommand("configure", "Configure pin swapping (ConfigurePermutor)");
@@ -272,7 +273,9 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
             code = Run_ModuleCommand(options, report, a.Document, "RunAutoPermutor", OptimizeParameters(a));
         } else if (swap->parsed()) {
             report.Data()["command"] = "swap";
-            code = Run_ModuleCommand(options, report, a.Document, SwapKind_Command(a.SwapKind), "");
+            code = KestrelKind_Command(a.SwapKind).empty()
+                       ? Run_ModuleCommand(options, report, a.Document, SwapKind_Command(a.SwapKind), "")
+                       : Run_KestrelSwap(options, report, a.Document, a.SwapKind);
         } else if (configure->parsed()) {
             report.Data()["command"] = "configure";
             code = Run_Configure(options, report, a);

@@ -175,7 +175,8 @@ std::string SwapKind_Command(const std::string& kind) {
 }
 
 int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std::string& document,
-                      const std::string& command, const std::string& parameters) {
+                      const std::string& command, const std::string& parameters,
+                      const std::function<void(TSession&)>& prepare) {
     report.Data()["document"] = document;
     NoteSeed(options, report);
     TSession session(options, report);
@@ -183,6 +184,8 @@ int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std:
     // A result that cannot be saved is found out now, not after the work.
     session.CheckSaveable();
     session.LoadModule();
+    if (prepare)
+        prepare(session);
     return LaunchInSession(session, report, command, parameters, true);
 }
 

@@ -5,6 +5,7 @@
 #include "pcbhost/cli/Options.h"
 #include "pcbhost/cli/Report.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,8 +36,11 @@ struct TSubCommandArgs {
 std::string OptimizeParameters(const TSubCommandArgs& args);
 
 // optimize, swap, run: one module command in the view of the document.
+// `prepare` runs once the module is loaded, before the command's state is asked.
+class TSession;
 int Run_ModuleCommand(const TGlobalOptions& options, TReport& report, const std::string& document,
-                      const std::string& command, const std::string& parameters);
+                      const std::string& command, const std::string& parameters,
+                      const std::function<void(TSession&)>& prepare = {});
 int Run_Configure(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);
 int Run_Commands(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);
 int Run_Query(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args);

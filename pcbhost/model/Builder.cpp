@@ -96,6 +96,12 @@ TComponentBuilder& TComponentBuilder::Implementation(const std::string& modelTyp
     return *this;
 }
 
+TComponentBuilder& TComponentBuilder::ChildItem(const std::string& fullPath) {
+    FSymbol->ChildItemPaths.push_back(fullPath);
+    FHost->SchematicChanged(SheetOf(*FSymbol));
+    return *this;
+}
+
 TComponentBuilder& TComponentBuilder::AddField(const std::string& name, const std::string& value) {
     FSymbol->AddField(name, value);
     return *this;

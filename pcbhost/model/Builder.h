@@ -85,6 +85,8 @@ public:
                                       const std::string& fullPath = "");
     // A non-pin child object (a field) of every placed unit, placed before the pins.
     TComponentBuilder& AddField(const std::string& name, const std::string& value);
+    // A file attached to the component (a child item of its design component).
+    TComponentBuilder& ChildItem(const std::string& fullPath);
     // Adds a library pin. `unit` is the unit number, 0 for pins common to every unit.
     TPinBuilder& AddPin(const std::string& designator, std::int32_t unit = 0);
     TPinBuilder& Pin(const std::string& designator);

@@ -147,6 +147,12 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
             if (!impl.FullPath.empty())
                 c->Place.ChildItems.push_back(MakeObject<TChildItem>(impl.FullPath));
         }
+        for (const auto& path : symbol->ChildItemPaths) {
+            const auto& items = c->Place.ChildItems;
+            if (std::none_of(items.begin(), items.end(),
+                             [&](const auto& i) { return i->FullPath() == path; }))
+                c->Place.ChildItems.push_back(MakeObject<TChildItem>(path));
+        }
         for (std::int32_t u = 1; u <= symbol->UnitCount(); ++u) {
             TSchComponent* unit = symbol->Unit(u);
             auto part =

@@ -114,6 +114,8 @@ public:
 
     std::string Designator, Comment, Footprint, LibraryReference, DeviceKey;
     std::vector<TImplementationInfo> Implementations;
+    // Files the symbol's fields name (full paths): the design component's child items.
+    std::vector<std::string> ChildItemPaths;
 
     std::int32_t UnitCount() const { return FUnitCount; }
     void SetUnitCount(std::int32_t count) { FUnitCount = count; }

@@ -1,6 +1,7 @@
 #include "pcbhost/project/SchematicFiles.h"
 
 #include "pcbhost/model/Board.h"
+#include "pcbhost/project/ChildItems.h"
 #include "pcbhost/project/SchematicConnectivity.h"
 #include "permutor/host/Text.h"
 
@@ -363,6 +364,7 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
             if (adopt)
                 SwapFields_Apply(*component, fields[0], fields[1], fields[2]);
         }
+        ChildItems_FromFields(*component, symbol, fs::path(path).parent_path().string());
         const std::string uniqueId = JoinPath(sheetUuids, '\\') + "\\" + uuid;
         file.Sheet->PlaceUnit(component, unit, uniqueId);
         for (const auto& p : libPins)

@@ -3,8 +3,8 @@
 
 namespace permutor::interactive {
 
-// Registers the pin, part and differential-pair swappers. Called when the module starts; calling
-// it again changes nothing.
+// Registers the pin, part, differential-pair and external-tool swappers. Called when the module starts;
+// calling it again changes nothing.
 void Swappers_Register();
 
 } // namespace permutor::interactive

@@ -250,7 +250,7 @@ bool InteractiveSwapper_Run(const std::string& documentPath, TInteractiveSwapper
         data.GetConnectionStatsFromBoard(statistics.LengthBefore, statistics.CrossingsBefore);
         const TSwapOptimizerClass swapperClass = SwapperClass_Get(swapper);
         if (!swapperClass) {
-            // Only a swapper kind this build has no class for (the external tool's) gets here.
+            // Only a swapper kind nobody registered a class for gets here.
             MessageBox_Error("Not available in this build");
         } else {
             auto optimizer = swapperClass(data);
