@@ -244,7 +244,9 @@ bool FpgaGroups_Assign(TSession& session, TReport& report, TSubCommandArgs& args
         if (TPcbComponent* footprint = board->FindComponent(args.Reference))
             for (TPad* pad : footprint->Pads()) {
                 auto net = pad->Net();
-                netOf[pad->Name()] = net ? net->Name() : std::string();
+                // KiCad names the net of a lone pad "unconnected-(...)".
+                netOf[pad->Name()] =
+                    net && !net->Name().starts_with("unconnected-(") ? net->Name() : std::string();
             }
 
     struct TGroup {
