@@ -189,6 +189,43 @@ TEST(FpgaDataHolder, BooleanRolesAndExactPinNames) {
     EXPECT_EQ(value, "");
 }
 
+// Each reader names the line it could not read.
+TEST(FpgaReportErrors, NameFileAndLine) {
+    using pcbhost::fpga::PinReport_Parse;
+    using pcbhost::fpga::TPinReportError;
+    auto lineOf = [](const std::string& text, const std::string& package = "") {
+        try {
+            PinReport_Parse(text, "r.txt", package);
+        } catch (const TPinReportError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("r.txt:" + std::to_string(e.Line()) + ": ", 0), 0u)
+                << e.what();
+            return std::pair(e.Line(), std::string(e.what()));
+        }
+        return std::pair(-1, std::string());
+    };
+    EXPECT_EQ(lineOf("Device/Package x\n\nPin   Pin Name     Bank\nA1    IO_L1P_T0_34 34\nA2    GND\n").first,
+              5);
+    EXPECT_EQ(lineOf("| Pin Number | Signal Name | Pin Name | Use | IO Bank |\n"
+                     "| A1 | | IO_L1P_T0_34 | User IO | 34 |\n| A2 | | GND | GND |\n")
+                  .first,
+              3);
+    EXPECT_EQ(lineOf("CHIP \"x\" ASSIGNED TO AN: 10M08\n\nPin Name/Usage : Location : Dir. : I/O Bank\n"
+                     "---------\nGND : 1 : gnd :\nclk : 2 : input\n")
+                  .first,
+              6);
+    const std::string lattice = "# x\nPADN,Pin/Ball Function,Bank,CABGA256,CABGA381\n1,PL2A,7,C3,D1\n";
+    const auto several = lineOf(lattice);
+    EXPECT_EQ(several.first, 2);
+    EXPECT_NE(several.second.find("CABGA256, CABGA381"), std::string::npos) << several.second;
+    EXPECT_EQ(lineOf(lattice, "TQFP144").first, 2);
+    EXPECT_EQ(lineOf(lattice, "cabga381").first, -1) << "packages compare without regard to case";
+    const auto twice = lineOf("Pin,Bank\nA1,0\nA2,0\nA1,1\n");
+    EXPECT_EQ(twice.first, 4);
+    EXPECT_NE(twice.second.find("listed twice (first on line 2)"), std::string::npos) << twice.second;
+    EXPECT_EQ(lineOf("Pin,Diff Pair\nA1,A9\n").first, 2);
+    EXPECT_EQ(lineOf("just some text\n").first, 1);
+}
+
 TEST(FpgaData, LocationsResolveAgainstTheComponentsDocument) {
     EXPECT_EQ(FpgaData_ResolveLocation("/proj/sch/top.kicad_sch", "pins/report"), "/proj/sch/pins/report");
     EXPECT_EQ(FpgaData_ResolveLocation("/proj/sch/top.kicad_sch", "../pins/report.txt"),
