@@ -3,7 +3,7 @@
 # and 2,000 swappable pins into a temporary folder, and for each one times
 # `permutor --batch --seed 1 optimize` (loading, the whole automatic run, saving) and prints the
 # ratsnest length and cross-overs before and after, as `permutor info` reports them. Then the same
-# on the unrouted public FPGA board with U30's I/O banks as swap groups (bench/fpga_bank_groups.py).
+# on the unrouted public FPGA board with U30's I/O banks as swap groups (`swapinfo --group-by names`).
 #
 #   bench/optimize_bench.sh [BUILD_DIR] [SIZES...]     (default: build-optbench, 100 500 2000)
 #
@@ -56,7 +56,7 @@ if [ -f "$glasgow/glasgow-unrouted.kicad_pcb" ]; then
     cp "$glasgow"/glasgow.kicad_pro "$glasgow"/glasgow-unrouted.kicad_pcb "$glasgow"/*.kicad_sch "$work/glasgow/"
     chmod u+w "$work/glasgow"/*
     board="$work/glasgow/glasgow-unrouted.kicad_pcb"
-    groups=$(python3 bench/fpga_bank_groups.py "$board" U30)
-    "$permutor" -q swapinfo "$board" U30 --pin-swap "$groups" --enable-pins yes >/dev/null
-    run_case glasgow-u "$(tr '|' '\n' <<<"$groups" | grep -c .)" "$board"
+    grouped=$("$permutor" --json --yes swapinfo "$board" U30 --group-by names --enable-pins yes |
+        python3 -c 'import json, sys; print(sum(len(g["pins"]) for g in json.load(sys.stdin)["groups"]))')
+    run_case glasgow-u "$grouped" "$board"
 fi

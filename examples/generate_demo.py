@@ -3,17 +3,20 @@
 on purpose, so that pin, gate and differential-pair swapping have something to untangle.
 
   U1  an FPGA-like 8x8 BGA; bank 0 (columns 1-2, facing J1) and bank 1 (columns 7-8, facing
-      J2) are pin swap groups, columns 3-6 carry power; two differential pairs sit in bank 1
+      J2) are pin swap groups, columns 3-6 carry power; two differential pairs sit in bank 1.
+      Its pin report fpga64_pins.csv (symbol field "PinInfo") gives every ball's bank, I/O
+      standard and differential partner
   J1  2x8 header wired to bank 0 in a shuffled order
   J2  2x8 header wired to bank 1 in a shuffled order, pairs crossed
   U2  a quad NAND (4 gates + power unit) with part swap data, wired to J3 with gates crossed
   J3  1x12 header
 
-Run it again to regenerate; the output is deterministic (fixed seed, name-based UUIDs)."""
+Run it again to regenerate (--out DIR writes it elsewhere); the output is deterministic (fixed seed, name-based UUIDs)."""
 
 import json
 import os
 import random
+import sys
 import uuid
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -142,7 +145,8 @@ part_swap_u2 = "|".join(f"Part_{p}=NAND|PartPin_{p}={n}" for g, pins in GATES.it
 
 COMPONENTS = [
     dict(ref="U1", value="FPGA64", lib="Permutor:FPGA64", fp="Permutor:BGA-64_8x8_P1.0mm", units=fpga_units(),
-         fields={"PinSwap": pin_swap_u1, "PairSwap": pair_swap_u1, "KestrelConfig": "KESTREL.pincfg"}, at=(100, 100), pads=grid_pads(), smd=True,
+         fields={"FpgaConstraints": "demo.pcf", "PinSwap": pin_swap_u1, "PairSwap": pair_swap_u1,
+                 "KestrelConfig": "KESTREL.pincfg", "PinInfo": "fpga64_pins.csv"}, at=(100, 100), pads=grid_pads(), smd=True,
          pad_size=(0.5, 0.5), shape="circle", enable=("yes", "no"), sch_at=(60, 60)),
     dict(ref="J1", value="Conn_2x08", lib="Permutor:Conn_2x08", fp="Permutor:PinHeader_2x08_P2.54mm",
          units=header_units(16), fields={}, at=(86, 100), pads=header_pads(16, 2), smd=False, pad_size=(1.7, 1.7),
@@ -157,6 +161,28 @@ COMPONENTS = [
          units=header_units(12), fields={}, at=(100, 140), pads=header_pads(12, 1), smd=False, pad_size=(1.7, 1.7),
          shape="circle", enable=None, sch_at=(200, 200)),
 ]
+
+
+def pin_report():
+    """U1's pin report: a CSV table whose header names the fields. In bank 1, column 8 is the
+    true and column 7 the complement side of a differential pair on every row."""
+    names = {b: n for unit in fpga_units().values() for b, n, _ in unit}
+    lines = ["Pin,Pin Name,Bank,IO Standard,Diff Pair,Slew,Drive,IO,VREF,Clock,Config,Special"]
+    for row in ROWS:
+        for col in range(1, 9):
+            ball = f"{row}{col}"
+            if ball in BANK0:
+                fields = ["0", "LVCMOS33", "", "SLOW", "8", "Yes"]
+            elif ball in BANK1:
+                partner = f"{row}{15 - col}"
+                standard = "LVDS_25" if ball in PAIRS else "LVCMOS25"
+                fields = ["1", standard, partner, "FAST" if ball in PAIRS else "SLOW", "" if ball in PAIRS else "8",
+                          "Yes"]
+            else:
+                fields = ["", "", "", "", "", "No"]
+            lines.append(",".join([ball, names[ball]] + fields + ["No", "No", "No", "No"]))
+    return "\n".join(lines) + "\n"
+
 
 # ------------------------------------------------------------------ schematic
 
@@ -334,20 +360,23 @@ def project():
 
 
 def main():
-    os.makedirs(OUT, exist_ok=True)
+    # --out DIR writes the example elsewhere, e.g. to check that the committed one is current.
+    out = sys.argv[sys.argv.index("--out") + 1] if "--out" in sys.argv[1:-1] else OUT
+    os.makedirs(out, exist_ok=True)
     sch, paths = schematic()
     files = {
         "demo.kicad_sch": sch,
         "demo.kicad_pcb": board(paths),
         "demo.kicad_pro": json.dumps(project(), indent=2, sort_keys=True) + "\n",
+        "fpga64_pins.csv": pin_report(),
         "demo.pinswap.json": json.dumps({"allow_pin_changes": True, "allow_net_label_changes": False}, indent=2)
         + "\n",
         "KESTREL.pincfg": kestrel_config(),
     }
     for name, text in files.items():
-        with open(os.path.join(OUT, name), "w", newline="\n") as f:
+        with open(os.path.join(out, name), "w", newline="\n") as f:
             f.write(text)
-    print(f"wrote {len(files)} files to {OUT}")
+    print(f"wrote {len(files)} files to {out}")
 
 
 if __name__ == "__main__":

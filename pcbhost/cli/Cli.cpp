@@ -2,6 +2,7 @@
 
 #include "pcbhost/cli/AbortKey.h"
 #include "pcbhost/cli/KestrelSwap.h"
+#include "pcbhost/cli/FpgaPins.h"
 #include "pcbhost/cli/Session.h"
 #include "pcbhost/cli/SubCommands.h"
 
@@ -205,6 +206,28 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     AddYesNo(swapinfo, "--allow-pin-changes", a.AllowPinChanges, "Project option: swaps may change pins");
     AddYesNo(swapinfo, "--allow-net-label-changes", a.AllowNetLabelChanges,
              "Project option: swaps may change net labels");
+    swapinfo
+        ->add_option(
+            "--group-by", a.GroupBy,
+            "Put the FPGA's I/O pins into pin swap groups by their bank, I/O standard or a column of "
+            "its pin report; names: by the bank its pin names encode (no pin report needed)")
+        ->type_name("bank|iostandard|field:TITLE|names")
+        ->excludes("--pin-swap");
+    swapinfo
+        ->add_option("--include", a.Include,
+                     "With --group-by: also group I/O pins that are clock inputs, VREF, configuration or "
+                     "special pins (left out by default)")
+        ->type_name("clk,vref,config,special");
+    swapinfo
+        ->add_option("--pairs-from", a.PairsFrom,
+                     "Pair swap data from the pin report's differential partners, for pins whose nets form "
+                     "a differential pair")
+        ->type_name("fpga")
+        ->excludes("--pair-swap");
+
+    auto* pininfo = app.add_subcommand("pininfo", "Show an FPGA's pin report as the module reads it");
+    pininfo->add_option("project", a.Document, "A .kicad_pro (or a board or sheet of one)")->required();
+    pininfo->add_option("reference", a.Reference, "The FPGA's reference")->required();
 
     auto* projectOptions = app.add_subcommand("options", "Show or set the project's swap options");
     projectOptions->add_option("project", a.Document, "A .kicad_pro")->required();
@@ -294,6 +317,9 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
         } else if (swapinfo->parsed()) {
             report.Data()["command"] = "swapinfo";
             code = Run_SwapInfo(options, report, a);
+        } else if (pininfo->parsed()) {
+            report.Data()["command"] = "pininfo";
+            code = Run_PinInfo(options, report, a);
         } else if (projectOptions->parsed()) {
             report.Data()["command"] = "options";
             code = Run_Options(options, report, a);

@@ -2,6 +2,7 @@
 
 #include "pcbhost/cli/BoardInfo.h"
 #include "pcbhost/cli/FpgaConstraintsCli.h"
+#include "pcbhost/cli/FpgaPins.h"
 #include "pcbhost/cli/Query.h"
 #include "pcbhost/cli/Session.h"
 
@@ -307,7 +308,8 @@ std::string SwapText_Check(const std::string& text, const std::vector<std::strin
     return {};
 }
 
-int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {
+int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& givenArgs) {
+    TSubCommandArgs args = givenArgs;
     report.Data()["document"] = args.Document;
     report.Data()["reference"] = args.Reference;
     TSession session(options, report);
@@ -318,6 +320,14 @@ int Run_SwapInfo(const TGlobalOptions& options, TReport& report, const TSubComma
     if (!symbol && !footprint)
         UnknownReference(session, args.Reference);
 
+    // Groups from the FPGA's pin data become swap data text like any given with --pin-swap.
+    if (!args.GroupBy.empty() || !args.PairsFrom.empty()) {
+        if (!symbol)
+            throw TCliError(eExit_CommandError, args.Reference + " has no schematic component in " +
+                                                    session.ProjectName() + " to hold swap data");
+        if (!FpgaGroups_Assign(session, report, args, *symbol))
+            return eExit_OK;
+    }
     // Everything is checked before anything is changed, so a bad option changes nothing.
     std::optional<std::string> pinSwap = args.PinSwap;
     if (args.ImportSwapIds) {

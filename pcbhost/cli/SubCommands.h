@@ -28,6 +28,9 @@ struct TSubCommandArgs {
     std::string IterativeStart; // optimize --iterative-start: improve, anneal or empty
     bool Gates = false;         // optimize --gates, query --gates
     bool Pairs = false;         // optimize --pairs, query --pairs
+    std::string GroupBy;        // swapinfo --group-by: bank, iostandard, field:TITLE or names
+    std::string Include;        // swapinfo --include: clk,vref,config,special
+    std::string PairsFrom;      // swapinfo --pairs-from: fpga
 };
 
 // The parameter text of "RunAutoPermutor" for the optimize options: "Iterative=False",

@@ -1,6 +1,7 @@
 #include "pcbhost/model/Builder.h"
 
 #include "pcbhost/model/Host.h"
+#include "pcbhost/model/PinInfo.h"
 
 #include <cmath>
 #include <stdexcept>
@@ -91,7 +92,7 @@ TComponentBuilder& TComponentBuilder::DeviceKey(const std::string& key) {
 TComponentBuilder& TComponentBuilder::Implementation(const std::string& modelType,
                                                      const std::string& modelName,
                                                      const std::string& fullPath) {
-    FSymbol->Implementations.push_back({modelType, modelName, fullPath});
+    FSymbol->Implementations.push_back({modelType, modelName, fullPath, {}});
     FHost->SchematicChanged(SheetOf(*FSymbol));
     return *this;
 }
@@ -100,6 +101,18 @@ TComponentBuilder& TComponentBuilder::ChildItem(const std::string& fullPath) {
     FSymbol->ChildItemPaths.push_back(fullPath);
     FHost->SchematicChanged(SheetOf(*FSymbol));
     return *this;
+}
+
+TComponentBuilder& TComponentBuilder::DataFileLink(const std::string& kind, const std::string& location) {
+    if (FSymbol->Implementations.empty())
+        throw std::logic_error("a data-file link needs an implementation to belong to");
+    FSymbol->Implementations.back().DataFileLinks.push_back({kind, location});
+    FHost->SchematicChanged(SheetOf(*FSymbol));
+    return *this;
+}
+
+TComponentBuilder& TComponentBuilder::PinInfo(const std::string& location, const std::string& package) {
+    return Implementation(cFpgaPinInfoModelType, package).DataFileLink(cPinInfoLinkKind, location);
 }
 
 TComponentBuilder& TComponentBuilder::AddField(const std::string& name, const std::string& value) {

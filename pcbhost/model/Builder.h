@@ -83,6 +83,12 @@ public:
     // A model link (footprint, pin file...) of the design component.
     TComponentBuilder& Implementation(const std::string& modelType, const std::string& modelName,
                                       const std::string& fullPath = "");
+    // A data-file link of the component's last implementation.
+    TComponentBuilder& DataFileLink(const std::string& kind, const std::string& location);
+    // An FPGA pin report (relative to the sheet's folder, or absolute), as the symbol field
+    // "PinInfo" gives it: an implementation "FpgaPinInfo" with one "PinInfo" link. `package`
+    // picks the ball column of a report that lists several packages.
+    TComponentBuilder& PinInfo(const std::string& location, const std::string& package = "");
     // A non-pin child object (a field) of every placed unit, placed before the pins.
     TComponentBuilder& AddField(const std::string& name, const std::string& value);
     // A file attached to the component (a child item of its design component).

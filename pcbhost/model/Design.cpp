@@ -143,7 +143,8 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
         c->Place.LocationKey = LocationKeyOf(sheetPath + "|component|" + symbol->Designator, 0, 0);
         for (auto& impl : symbol->Implementations) {
             c->Implementations.push_back(
-                MakeObject<TComponentImplementation>(impl.ModelType, impl.ModelName, impl.FullPath));
+                MakeObject<TComponentImplementation>(impl.ModelType, impl.ModelName, impl.FullPath,
+                                                     impl.DataFileLinks));
             if (!impl.FullPath.empty())
                 c->Place.ChildItems.push_back(MakeObject<TChildItem>(impl.FullPath));
         }

@@ -131,16 +131,31 @@ private:
     std::int32_t FPartNumber;
 };
 
+// A file a component's model draws on: its kind and its location as written.
+struct TDataFileLink {
+    std::string Kind, Location;
+};
+
 class TComponentImplementation : public TUnknownImpl<IComponentImplementation> {
 public:
-    TComponentImplementation(std::string type, std::string name, std::string path)
-        : FType(std::move(type)), FName(std::move(name)), FPath(std::move(path)) {}
+    TComponentImplementation(std::string type, std::string name, std::string path,
+                             std::vector<TDataFileLink> links = {})
+        : FType(std::move(type)), FName(std::move(name)), FPath(std::move(path)), FLinks(std::move(links)) {}
     std::string ModelType() override { return FType; }
     std::string ModelName() override { return FName; }
     std::string FullPath() override { return FPath; }
+    std::int32_t DataFileLinkCount() override { return std::int32_t(FLinks.size()); }
+    std::string DataFileLinkKind(std::int32_t index) override {
+        return index >= 0 && index < DataFileLinkCount() ? FLinks[std::size_t(index)].Kind : std::string();
+    }
+    std::string DataFileLinkLocation(std::int32_t index) override {
+        return index >= 0 && index < DataFileLinkCount() ? FLinks[std::size_t(index)].Location
+                                                         : std::string();
+    }
 
 private:
     std::string FType, FName, FPath;
+    std::vector<TDataFileLink> FLinks;
 };
 
 class TDesignComponent : public TDesignObjectImpl<IComponent> {

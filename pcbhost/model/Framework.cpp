@@ -2,6 +2,7 @@
 
 #include "pcbhost/model/Board.h"
 #include "pcbhost/model/Design.h"
+#include "pcbhost/model/PinInfo.h"
 #include "pcbhost/model/Schematic.h"
 
 #include <nlohmann/json.hpp>
@@ -241,7 +242,41 @@ IPtr<IExtensionRegistry> TClient::ExtensionRegistry() {
     return FExtensions;
 }
 
+std::string TClient::DocumentKindOfPath(const std::string& path) {
+    std::string kind = DocumentKind_OfPath(path);
+    if (!kind.empty())
+        return kind;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(64 * 1024, '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    head.resize(std::size_t(in.gcount()));
+    return fpga::PinReport_Recognise(head) ? cPinInfoDocumentKind : std::string();
+}
+
+std::string TClient::PinReportPackage(const std::string& path) {
+    std::vector<TProject*> projects{&FWorkspace->FreeProject()};
+    for (auto& project : FWorkspace->Projects())
+        projects.push_back(project.get());
+    for (TProject* project : projects)
+        for (auto& document : project->Documents()) {
+            if (!document->Sheet())
+                continue;
+            const fs::path folder = fs::path(document->Path()).parent_path();
+            for (auto& symbol : document->Sheet()->Symbols())
+                for (auto& impl : symbol->Implementations)
+                    for (auto& link : impl.DataFileLinks)
+                        if (Text_EqualNoCase(impl.ModelType, cFpgaPinInfoModelType) &&
+                            !impl.ModelName.empty() &&
+                            (folder / link.Location).lexically_normal() == fs::path(path).lexically_normal())
+                            return impl.ModelName;
+        }
+    return {};
+}
+
 IPtr<IServerDocument> TClient::ServerDocumentByPath(const std::string& path) {
+    for (auto& report : FPinReports)
+        if (report->FileName() == path)
+            return report;
     TDocument* d = FWorkspace->FindDocument(path);
     if (!d)
         for (auto& project : FWorkspace->Projects())
@@ -251,6 +286,15 @@ IPtr<IServerDocument> TClient::ServerDocumentByPath(const std::string& path) {
 }
 
 IPtr<IServerDocument> TClient::OpenDocument(const std::string& kind, const std::string& path) {
+    if (Text_EqualNoCase(kind, cPinInfoDocumentKind)) {
+        if (auto open = ServerDocumentByPath(path))
+            return open;
+        // A report the host cannot read is a failure of the opening, not an absent document.
+        auto report =
+            std::make_shared<const fpga::TPinReport>(fpga::PinReport_Read(path, PinReportPackage(path)));
+        FPinReports.push_back(MakeObject<TPinReportDocument>(path, std::move(report)));
+        return FPinReports.back();
+    }
     TDocument* d = FWorkspace->FindDocument(path);
     if (!d && FOpenHook && FOpenHook(kind, path))
         d = FWorkspace->FindDocument(path);

@@ -130,7 +130,9 @@ public:
     void ShowMessageWithoutUI(const std::string& text, const std::string& caption) override;
     IPtr<IExtensionRegistry> ExtensionRegistry() override;
     IPtr<IServerDocument> ServerDocumentByPath(const std::string& path) override;
-    std::string DocumentKindOfPath(const std::string& path) override { return DocumentKind_OfPath(path); }
+    // The kind by the path's extension; a file of another name that holds an FPGA pin report is
+    // "PININFO".
+    std::string DocumentKindOfPath(const std::string& path) override;
     IPtr<IServerDocument> OpenDocument(const std::string& kind, const std::string& path) override;
     bool Parameters_GetValueByName(const std::string& parameters, const std::string& name,
                                    std::string& value) override;
@@ -157,6 +159,10 @@ private:
     std::int32_t FAfterCommands = 0;
     std::optional<std::uint32_t> FSeed;
     std::vector<TSinkMessage> FSink;
+    // Pin reports opened as documents, by full path.
+    std::vector<IPtr<IServerDocument>> FPinReports;
+    // The package a schematic symbol names for the report at `path` ("PinInfoPackage").
+    std::string PinReportPackage(const std::string& path);
 };
 
 // $XDG_CONFIG_HOME/pcbhost, else $HOME/.config/pcbhost.

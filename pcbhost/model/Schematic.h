@@ -6,6 +6,7 @@
 // unit: writing through one unit is seen at once by the others and by the compiled design.
 #pragma once
 
+#include "pcbhost/model/Design.h"
 #include "permutor/host/Host.h"
 
 #include <cstdint>
@@ -102,6 +103,7 @@ private:
 
 struct TImplementationInfo {
     std::string ModelType, ModelName, FullPath;
+    std::vector<TDataFileLink> DataFileLinks;
 };
 
 // One component (one reference): its library pins, fields and placed units.

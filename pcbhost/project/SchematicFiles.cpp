@@ -2,6 +2,7 @@
 
 #include "pcbhost/model/Board.h"
 #include "pcbhost/project/ChildItems.h"
+#include "pcbhost/model/PinInfo.h"
 #include "pcbhost/project/SchematicConnectivity.h"
 #include "permutor/host/Text.h"
 
@@ -346,6 +347,14 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
             component->LibraryReference = std::string(symbol.find("lib_id").valueAt(1));
             for (const auto& p : libPins)
                 component->AddPin(p.Number, p.Unit).SetPinName(p.Name);
+            // An FPGA's pin report, relative to the sheet's folder: the component's pin
+            // information model.
+            if (const std::string report = PropertyValue(symbol, cPinInfoField); !report.empty())
+                component->Implementations.push_back(
+                    {cFpgaPinInfoModelType,
+                     PropertyValue(symbol, cPinInfoPackageField),
+                     (fs::path(path).parent_path() / report).lexically_normal().string(),
+                     {{cPinInfoLinkKind, report}}});
             SwapFields_Apply(*component, PropertyValue(symbol, cPinSwapField),
                              PropertyValue(symbol, cPartSwapField), PropertyValue(symbol, cPairSwapField));
             FSymbolList.push_back(component);

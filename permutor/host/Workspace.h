@@ -99,6 +99,11 @@ public:
     virtual std::string ModelType() = 0;
     virtual std::string ModelName() = 0;
     virtual std::string FullPath() = 0;
+    // Files the model draws on, each with its kind ("PinInfo" for an FPGA pin report) and
+    // location as written (relative to the component's document, or absolute).
+    virtual std::int32_t DataFileLinkCount() = 0;
+    virtual std::string DataFileLinkKind(std::int32_t index) = 0;
+    virtual std::string DataFileLinkLocation(std::int32_t index) = 0;
 };
 
 // A component of the compiled design (schematic side) or of the board side of a mapping.

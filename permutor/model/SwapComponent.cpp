@@ -1,4 +1,5 @@
 #include "permutor/host/Services.h"
+#include "permutor/model/FpgaData.h"
 #include "permutor/model/SwapDataSet.h"
 #include "permutor/schematic/SchematicPinAndPartSwap.h"
 
@@ -33,6 +34,13 @@ TSwapComponent::TSwapComponent(TSwapDataSet& ASwapData, IComponent* ADM_Componen
 }
 
 TSwapComponent::~TSwapComponent() = default;
+
+void TSwapComponent::TryToLoadFpgaData() {
+    if (FpgaDataHolder)
+        return;
+    IPtr<IComponentInfo> information = FpgaData_FindComponentInfo(FDM_Component_SCH.get());
+    FpgaDataHolder = TFpgaDataHolder::Create(information.get());
+}
 
 std::string TSwapComponent::GetState_Description() {
     return FDM_Component_SCH ? FDM_Component_SCH->Designator() : std::string();

@@ -99,6 +99,9 @@ public:
     void* Node = nullptr;
     // FPGA pin data, loaded at most once by the configuration dialogs.
     std::shared_ptr<TFpgaDataHolder> FpgaDataHolder;
+    // Loads the component's FPGA pin data once; a component without a pin report gets a holder
+    // that answers no to every query. Failures of the host while opening the report pass on.
+    void TryToLoadFpgaData();
 
 private:
     bool FPinSwapEnabled = false;
