@@ -85,5 +85,8 @@ TEST(ReadmeWalkthrough, RunsEndToEndOnTheSharedFpgaBoard) {
     EXPECT_TRUE(fs::exists(board / "glasgow-unrouted.swaps.csv"));
     for (const char* picture : {"before.svg", "after.svg"})
         EXPECT_GT(fs::file_size(repo / picture), 1000u) << picture;
-    EXPECT_NE(run.Out.find("net conflicts"), std::string::npos) << run.Out;
+    // KiCad really compared the board with its schematic, and found it agreeing.
+    EXPECT_EQ(run.Err.find("Failed to fetch schematic netlist"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Out.find("KiCad: 0 net conflicts"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("0 pins need a schematic edit"), std::string::npos) << run.Out;
 }
