@@ -36,19 +36,28 @@ TRun Permutor(std::vector<std::string> args, const std::string& input) {
     return r;
 }
 
-TRun Program(const std::string& arguments) {
-    TRun r;
-    const std::string command = std::string("env -u PERMUTOR_MODULE '") + PERMUTOR_CLI_PATH + "' " +
-                                arguments + " </dev/null 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
+namespace {
+
+// Runs a shell command line, reading its standard output into `r.Out` and its exit code into `r.Code`.
+void RunPipe(const std::string& line, TRun& r) {
+    FILE* pipe = popen(line.c_str(), "r");
     if (!pipe)
-        return r;
+        return;
     char buffer[4096];
     std::size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
         r.Out.append(buffer, n);
     const int status = pclose(pipe);
     r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TRun Program(const std::string& arguments) {
+    TRun r;
+    RunPipe(std::string("env -u PERMUTOR_MODULE '") + PERMUTOR_CLI_PATH + "' " + arguments +
+                " </dev/null 2>/dev/null",
+            r);
     return r;
 }
 
@@ -56,17 +65,9 @@ TRun Shell(const std::string& command) {
     TRun r;
     TTempFolder folder;
     const fs::path err = folder.Path() / "stderr";
-    const std::string line = "bash -c " + Quote(command) + " </dev/null 2>" + Quote(err);
-    FILE* pipe = popen(line.c_str(), "r");
-    if (!pipe)
-        return r;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.Out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.Err = ReadFile(err);
+    RunPipe("bash -c " + Quote(command) + " </dev/null 2>" + Quote(err), r);
+    if (fs::exists(err))
+        r.Err = ReadFile(err);
     return r;
 }
 
