@@ -5,7 +5,8 @@
 # skips it (a build without those tests).
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-          libboost-dev libcli11-dev nlohmann-json3-dev libpugixml-dev libfmt-dev)
+          libboost-dev libcli11-dev nlohmann-json3-dev libpugixml-dev libfmt-dev
+          qt6-base-dev xvfb xauth)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive

@@ -60,6 +60,7 @@ public:
 
     // ---- IHostUI ----
     bool HasUserInterface() override;
+    bool DesktopUIRunning() override { return false; }
     void ShowMessage(TMessageBoxKind kind, const std::string& text, const std::string& caption) override;
     TModalResult AskQuestion(const std::string& text, const std::string& caption,
                              TQuestionButtons buttons) override;

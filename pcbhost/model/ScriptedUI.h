@@ -45,6 +45,8 @@ class TScriptedUI : public TUnknownImpl<IHostUI> {
 public:
     // ---- script ----
     void SetUserInterface(bool present) { FHasUserInterface = present; }
+    // Whether this script plays a desktop front end (default: no).
+    void SetDesktopUI(bool desktop) { FDesktopUI = desktop; }
     // Answers for the next questions, in order. Yes/OK and No/Cancel stand for each other, so
     // a queued eModal_Yes answers an OK/Cancel question with eModal_OK.
     void QueueAnswer(TModalResult answer) { FAnswers.push_back(answer); }
@@ -89,6 +91,7 @@ public:
 
     // ---- IHostUI ----
     bool HasUserInterface() override { return FHasUserInterface; }
+    bool DesktopUIRunning() override { return FDesktopUI; }
     void ShowMessage(TMessageBoxKind kind, const std::string& text, const std::string& caption) override;
     TModalResult AskQuestion(const std::string& text, const std::string& caption,
                              TQuestionButtons buttons) override;
@@ -117,6 +120,7 @@ public:
 
 private:
     bool FHasUserInterface = true;
+    bool FDesktopUI = false;
     std::deque<TModalResult> FAnswers;
     std::map<std::string, TModalResult> FCaptionAnswers;
     bool FDefaultAffirmative = true;

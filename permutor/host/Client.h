@@ -111,6 +111,10 @@ public:
 
     // False when the host runs without a user interface (batch): boxes are not shown then.
     virtual bool HasUserInterface() = 0;
+    // True when a desktop front end runs (a window system and its event loop): the module may
+    // then open its own windows (the configuration dialogs). A terminal front end says false and
+    // plays dialogs in its own terminal form.
+    virtual bool DesktopUIRunning() = 0;
 
     virtual void ShowMessage(TMessageBoxKind kind, const std::string& text, const std::string& caption) = 0;
     // A modal question; returns eModal_Yes/eModal_No or eModal_OK/eModal_Cancel.

@@ -626,6 +626,7 @@ namespace {
 class TFixedPickUI : public TUnknownImpl<IHostUI> {
 public:
     bool HasUserInterface() override { return true; }
+    bool DesktopUIRunning() override { return false; }
     void ShowMessage(TMessageBoxKind, const std::string&, const std::string&) override {}
     TModalResult AskQuestion(const std::string&, const std::string&, TQuestionButtons) override {
         return eModal_No;
