@@ -9,7 +9,12 @@
            bank's pins go to its connector's pins in a random order, so the nets start tangled;
            two more pins of each connector are GND and VCC.
 
-  generate_fpga_board.py --pins N --out DIR [--seed S] [--name NAME]
+  generate_fpga_board.py --pins N --out DIR [--seed S] [--name NAME] [--devices D]
+
+With --devices D the N pins are shared among D such FPGAs (U1..UD, each with its own connectors
+and banks) side by side: boards with tens of thousands of swappable pins carry several devices,
+and one symbol of 50,000 pins would repeat its swap field in a thousand units (a 1 GB schematic).
+The first device is the one-device board's FPGA, pin for pin.
 
 writes DIR/NAME.kicad_pro, .kicad_sch, .kicad_pcb and .pinswap.json (NAME defaults to fpgaN).
 The output depends only on the arguments. The file writers are the example project's
@@ -152,6 +157,47 @@ def design(pins, seed):
     return [fpga] + connectors, nets, outline
 
 
+def design_devices(pins, seed, devices):
+    """`devices` FPGAs sharing `pins`, left to right; the first is design(pins of its share, seed)."""
+    if devices == 1:
+        return design(pins, seed)
+    components, nets, low, high = [], {}, None, None
+    x_offset, connector_count, sch_y = 0.0, 0, 0
+    for d in range(devices):
+        share = pins // devices + (1 if d < pins % devices else 0)
+        comps, dnets, outline = design(share, seed if d == 0 else seed * 1000 + d)
+        width = outline[1][0] - outline[0][0]
+        dx = x_offset - outline[0][0]
+        refs = {}
+        banks = 0
+        for comp in comps:
+            old = comp["ref"]
+            if old == "U1":
+                comp["ref"] = f"U{d + 1}"
+                comp["lib"] = comp["lib"] if d == 0 else f"{comp['lib']}_U{d + 1}"
+                comp["sch_at"] = (comp["sch_at"][0], comp["sch_at"][1] + sch_y)
+                banks = len(comp["units"])
+            else:
+                connector_count += 1
+                comp["ref"] = f"J{connector_count}"
+                comp["sch_at"] = (comp["sch_at"][0], comp["sch_at"][1] + sch_y)
+            refs[old] = comp["ref"]
+            comp["at"] = (round(comp["at"][0] + dx, 4), comp["at"][1])
+        for (ref, pin), net in dnets.items():
+            if d > 0 and net.startswith("/"):
+                net = f"/U{d + 1}_{net[1:]}"
+            nets[(refs[ref], pin)] = net
+        components += comps
+        lo = (outline[0][0] + dx, outline[0][1])
+        hi = (outline[1][0] + dx, outline[1][1])
+        low = lo if low is None else (min(low[0], lo[0]), min(low[1], lo[1]))
+        high = hi if high is None else (max(high[0], hi[0]), max(high[1], hi[1]))
+        x_offset += width + 20
+        # The next device's symbols below this one's connectors on the sheet.
+        sch_y += 400 + 90 * (banks // 20 + 1)
+    return components, nets, (low, high)
+
+
 def placed_unit(comp, unit, at):
     """A placed unit listing its own pins only, as KiCad writes them (the example's writer lists
     every pin of the symbol in each unit, which on a 40-bank FPGA makes a schematic ten times the
@@ -162,8 +208,8 @@ def placed_unit(comp, unit, at):
 EXAMPLE_PLACED_SYMBOL = kicad.placed_symbol
 
 
-def write(pins, out, seed, name):
-    components, nets, outline = design(pins, seed)
+def write(pins, out, seed, name, devices=1):
+    components, nets, outline = design_devices(pins, seed, devices)
     # The example's writers read their design from module globals.
     kicad.COMPONENTS = components
     kicad.nets = nets
@@ -198,10 +244,13 @@ def main():
     parser.add_argument("--out", required=True, help="folder to write the project into")
     parser.add_argument("--seed", type=int, default=1, help="seed of the tangled pin order")
     parser.add_argument("--name", help="project name (default fpgaN)")
+    parser.add_argument("--devices", type=int, default=1, help="FPGAs sharing the pins (default 1)")
     args = parser.parse_args()
     if args.pins < 2:
         parser.error("--pins wants at least 2")
-    print(write(args.pins, args.out, args.seed, args.name or f"fpga{args.pins}"))
+    if args.devices < 1 or args.pins < 2 * args.devices:
+        parser.error("--devices wants at least 1, and 2 pins per device")
+    print(write(args.pins, args.out, args.seed, args.name or f"fpga{args.pins}", args.devices))
 
 
 if __name__ == "__main__":

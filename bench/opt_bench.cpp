@@ -374,11 +374,14 @@ nlohmann::json RowJson(const TRow& row) {
 }
 
 // Runs the generator for a board of `pins` swappable pins into `dir`; the project's path.
+// Generated boards carry one FPGA up to 10,000 swappable pins and share larger counts among
+// several (as optimize_bench.sh does): one symbol of 50,000 pins would not be a board anyone has.
 std::string Generate(const fs::path& dir, std::int32_t pins, std::uint32_t seed) {
     const fs::path out = dir / fmt::format("fpga{}", pins);
-    const std::string command =
-        fmt::format("python3 '{}/bench/generate_fpga_board.py' --pins {} --seed {} --out '{}' > /dev/null",
-                    PERMUTOR_SOURCE_DIR, pins, seed, out.string());
+    const std::int32_t devices = (pins + 9999) / 10000;
+    const std::string command = fmt::format(
+        "python3 '{}/bench/generate_fpga_board.py' --pins {} --devices {} --seed {} --out '{}' > /dev/null",
+        PERMUTOR_SOURCE_DIR, pins, devices, seed, out.string());
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("generator failed: " + command);
     return (out / fmt::format("fpga{}.kicad_pro", pins)).string();

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The command line's optimisation end to end on generated FPGA boards: generates boards of 100, 500
-# and 2,000 swappable pins into a temporary folder, and for each one times
-# `permutor --batch --seed 1 optimize` (loading, the whole automatic run, saving) and prints the
-# ratsnest length and cross-overs before and after, as `permutor info` reports them. Then the same
-# on the unrouted public FPGA board with U30's I/O banks as swap groups (`swapinfo --group-by names`).
+# and 2,000 swappable pins (or the sizes given) into a temporary folder, and for each one times
+# `permutor --batch --seed 1 optimize` (loading, the whole automatic run, saving), its peak memory
+# (/usr/bin/time), the time of `permutor info` (loading and the board figures), and prints the
+# ratsnest length and cross-overs before and after, as `permutor info` reports them. Boards of more
+# than 10,000 pins share them among several FPGAs of at most 10,000 (generate_fpga_board.py
+# --devices). Then the same on the unrouted public FPGA board with U30's I/O banks as swap groups
+# (`swapinfo --group-by names`).
 #
 #   bench/optimize_bench.sh [BUILD_DIR] [SIZES...]     (default: build-optbench, 100 500 2000)
 #
@@ -24,29 +27,39 @@ seed=${PERMUTOR_BENCH_SEED:-1}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# "ratsnest length   15368.976 mm (605.078 in)" and "cross-overs   6391" from `permutor info`.
+# "ratsnest length   15368.976 mm (605.078 in)" and "proper crossings   6391" from `permutor info`,
 figures() {
-    "$permutor" info "$1" | awk '/ratsnest length/ {len=$3} /cross-overs/ {x=$2} END {print len, x}'
+    "$permutor" info "$1" | awk '/ratsnest length/ {len=$3} /proper crossings/ {x=$NF} END {print len, x}'
+}
+seconds_since() {
+    awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN {print b - a}'
 }
 
 # Times `permutor optimize` on one board and prints its row: NAME PINS DOCUMENT.
 run_case() {
-    local name=$1 pins=$2 document=$3 len_before x_before len_after x_after start seconds status=0
-    read -r len_before x_before < <(figures "$document")
+    local name=$1 pins=$2 document=$3 len_before x_before len_after x_after start seconds info status=0 peak
     start=$(date +%s.%N)
-    "$permutor" --batch --seed "$seed" --no-backup optimize "$document" >"$work/$name.log" 2>&1 || status=$?
-    seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {print b - a}')
+    read -r len_before x_before < <(figures "$document")
+    info=$(seconds_since "$start")
+    start=$(date +%s.%N)
+    /usr/bin/time -f '%M' -o "$work/$name.mem" \
+        "$permutor" --batch --seed "$seed" --no-backup optimize "$document" >"$work/$name.log" 2>&1 || status=$?
+    seconds=$(seconds_since "$start")
+    peak=$(awk '{print int($1 / 1024)}' "$work/$name.mem" | tail -n 1)
     read -r len_after x_after < <(figures "$document")
-    printf '%-10s %6d %10.2f %12.1f %12.1f %10d %10d  %s\n' "$name" "$pins" "$seconds" "$len_before" \
-        "$len_after" "$x_before" "$x_after" "$([ $status -eq 0 ] && echo ok || echo "exit $status")"
+    printf '%-10s %6d %10.2f %8.2f %8d %12.1f %12.1f %10d %10d  %s\n' "$name" "$pins" "$seconds" "$info" "$peak" \
+        "$len_before" "$len_after" "$x_before" "$x_after" "$([ $status -eq 0 ] && echo ok || echo "exit $status")"
     if [ $status -ne 0 ]; then
         sed 's/^/    /' "$work/$name.log" | tail -5
     fi
 }
 
-printf '%-10s %6s %10s %12s %12s %10s %10s  %s\n' board pins seconds "length b mm" "length a mm" "cross b" "cross a" status
+printf '%-10s %6s %10s %8s %8s %12s %12s %10s %10s  %s\n' board pins seconds "info s" "peak MiB" \
+    "length b mm" "length a mm" "cross b" "cross a" status
 for pins in "${sizes[@]}"; do
-    run_case "fpga$pins" "$pins" "$(python3 bench/generate_fpga_board.py --pins "$pins" --seed "$seed" --out "$work/fpga$pins")"
+    devices=$(( (pins + 9999) / 10000 ))
+    run_case "fpga$pins" "$pins" "$(python3 bench/generate_fpga_board.py --pins "$pins" --devices "$devices" \
+        --seed "$seed" --out "$work/fpga$pins")"
 done
 
 # The unrouted public FPGA board, its I/O banks given swap groups first (when ../shared is there).

@@ -1,8 +1,8 @@
 #include "pcbhost/cli/Cli.h"
 
 #include "pcbhost/cli/AbortKey.h"
-#include "pcbhost/cli/KestrelSwap.h"
 #include "pcbhost/cli/FpgaPins.h"
+#include "pcbhost/cli/KestrelSwap.h"
 #include "pcbhost/cli/Session.h"
 #include "pcbhost/cli/SubCommands.h"
 
@@ -150,6 +150,9 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     optimize->add_flag("--pairs", a.Pairs,
                        "First exchange whole differential pairs where that shortens and untangles the "
                        "connections (Pairs=True)");
+    optimize->add_flag("--timings", options.Timings,
+                       "Print the time of each phase: load, build, greedy, iterative, export, board "
+                       "figures, save (always in --json as \"timings\")");
 
     auto* swap = app.add_subcommand("swap", "Swap by hand: pins, parts (gates) or differential pairs");
     swap->add_option("kind", a.SwapKind, "pins | parts | pairs | kestrel | kestrel-pin")

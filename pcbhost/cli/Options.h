@@ -65,6 +65,8 @@ struct TGlobalOptions {
     std::string ModulePath;
     bool Quiet = false;
     bool Verbose = false;
+    // optimize --timings: print where the time went.
+    bool Timings = false;
 };
 
 } // namespace pcbhost::cli

@@ -109,6 +109,7 @@ TSession::~TSession() {
 void TSession::Open(const std::string& path) {
     FOpened = path;
     FOpenedNormal = Normal(path);
+    const auto start = TClock::now();
     try {
         FProject = kicad::TKicadProject::Open(*FHost, path);
         for (const auto& warning : FProject->Warnings())
@@ -116,6 +117,7 @@ void TSession::Open(const std::string& path) {
         ConstraintFiles_Check(FReport, *FProject);
         if (TBoard* board = FProject->Board())
             FPadNetsAtOpen = PadNets_Of(*board);
+        FTimings.Add("load", start, TClock::now());
     } catch (const sexpr::ParseError& e) {
         throw TCliError(eExit_File, e.what());
     } catch (const std::system_error& e) {
@@ -191,7 +193,9 @@ bool TSession::Launch(const std::string& command, const std::string& parameters,
     FUI->BeginWork();
     FServer->LaunchCommand(command, parameters, view);
     FUI->EndWork();
-    FLastRunSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto end = std::chrono::steady_clock::now();
+    FLastRunSeconds = std::chrono::duration<double>(end - start).count();
+    FTimings.AddModuleRun(start, end, FUI->ProgressSpans());
 
     const auto& sink = Host().SinkMessages();
     for (std::size_t i = sinkMark; i < sink.size(); ++i)
@@ -302,6 +306,11 @@ void TSession::ReportSwapLog() {
 std::vector<std::string> TSession::Save() {
     // A Ctrl-C now waits until every file is written: the set stays consistent.
     AbortKey::THold hold;
+    struct TTimed {
+        TPhaseTimes& Times;
+        TClock::time_point Start = TClock::now();
+        ~TTimed() { Times.Add("save", Start, TClock::now()); }
+    } timed{FTimings};
     auto& project = Project();
     std::vector<std::string> written;
     if (!FOptions.Output.empty() && project.BoardPath().empty())

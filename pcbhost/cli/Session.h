@@ -7,6 +7,7 @@
 #include "pcbhost/cli/Report.h"
 #include "pcbhost/cli/SwapReport.h"
 #include "pcbhost/cli/TerminalUI.h"
+#include "pcbhost/cli/Timings.h"
 
 #include "pcbhost/model/Host.h"
 #include "pcbhost/module/ModuleLoader.h"
@@ -124,6 +125,9 @@ public:
 
     // Seconds the last launched command took, as measured here.
     double LastRunSeconds() const { return FLastRunSeconds; }
+    // Where the time of this session went: "load", the module's phases, "save" (and what the
+    // caller adds).
+    TPhaseTimes& Timings() { return FTimings; }
     // Says that the next launch searches (an optimiser): its committed swaps are trial moves.
     void SetSearching(bool searching) { FSearching = searching; }
     // References of the board's footprints that no schematic symbol stands for, in natural order.
@@ -152,6 +156,7 @@ private:
     // Panel lines up to here are reported.
     std::size_t FPanelMark = 0;
     double FLastRunSeconds = 0;
+    TPhaseTimes FTimings;
     bool FSearching = false;
     bool FUnlinkedListed = false, FHinted = false;
 };

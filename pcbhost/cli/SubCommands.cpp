@@ -105,15 +105,21 @@ int LaunchInSession(TSession& session, TReport& report, const std::string& comma
     session.Picture(session.Options().SvgBefore, "before " + command);
     TBoard* board = measure ? session.Project().Board() : nullptr;
     std::optional<TBoardFigures> before;
+    auto figuresStart = TClock::now();
     if (board)
         before = BoardFigures_Of(*board);
+    session.Timings().Add("board figures", figuresStart, TClock::now());
     const bool optimise = Text_EqualNoCase(command, "RunAutoPermutor");
     session.SetSearching(optimise);
     if (!session.Launch(command, parameters, view.get()))
         throw TCliError(eExit_Usage, "the module has no command named \"" + command + "\"");
     data["elapsed_s"] = session.LastRunSeconds();
-    if (before)
-        ReportFigures(report, *before, BoardFigures_Of(*board), session.Project().Changed());
+    if (before) {
+        figuresStart = TClock::now();
+        const TBoardFigures after = BoardFigures_Of(*board);
+        session.Timings().Add("board figures", figuresStart, TClock::now());
+        ReportFigures(report, *before, after, session.Project().Changed());
+    }
     if (optimise) {
         ReportResult(report, cAutoRunResultCaption);
         // The module's report rounds each optimiser up to a whole second; this is the real time.
@@ -128,6 +134,15 @@ int LaunchInSession(TSession& session, TReport& report, const std::string& comma
     // Saving clears the changed flag: ask first.
     const bool swappedByHand = IsInteractiveSwap(command) && session.Project().Changed();
     session.Save();
+    if (optimise) {
+        nlohmann::json timings = nlohmann::json::object();
+        for (const auto& [phase, seconds] : session.Timings().Phases())
+            timings[phase] = seconds;
+        timings["total"] = session.Timings().Total();
+        data["timings"] = timings;
+        if (session.Options().Timings)
+            report.Note("timings: " + session.Timings().Line());
+    }
     const int outcome = Outcome(report, swappedByHand);
     return outcome == eExit_OK && session.PinsNeedingSchematicEdit() > 0 ? eExit_SchematicEdit : outcome;
 }

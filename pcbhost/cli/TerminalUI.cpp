@@ -365,6 +365,8 @@ bool TTerminalUI::ShowsProgress() const {
 void TTerminalUI::Progress_Begin(const std::string& caption, std::int32_t total) {
     AbortKey::BeginWork();
     FProgress.push_back({caption, std::max<std::int32_t>(total, 0), 0});
+    FOpenSpans.push_back(FSpans.size());
+    FSpans.push_back({caption, TClock::now(), {}, int(FOpenSpans.size()) - 1, false});
     DrawProgress(true);
 }
 
@@ -380,6 +382,11 @@ void TTerminalUI::Progress_End() {
         return;
     AbortKey::EndWork();
     FProgress.pop_back();
+    if (!FOpenSpans.empty()) {
+        FSpans[FOpenSpans.back()].End = TClock::now();
+        FSpans[FOpenSpans.back()].Ended = true;
+        FOpenSpans.pop_back();
+    }
     if (FProgress.empty())
         FPanelText.clear();
     if (FProgress.empty() && FStatusText.empty())

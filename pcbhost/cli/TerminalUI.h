@@ -17,6 +17,7 @@
 
 #include "pcbhost/cli/Options.h"
 #include "pcbhost/cli/Report.h"
+#include "pcbhost/cli/Timings.h"
 
 #include "permutor/host/Host.h"
 
@@ -81,6 +82,9 @@ public:
     void View_Redraw() override;
     void Preview_ShowPins(std::uintptr_t viewHandle, const std::string& pinNames) override;
 
+    // Every progress display the module opened, in order, with its times.
+    const std::vector<TProgressSpan>& ProgressSpans() const { return FSpans; }
+
 private:
     bool Interactive() const;
     // One line from the terminal; false at end of input.
@@ -116,6 +120,8 @@ private:
         std::int64_t Total = 0, Done = 0;
     };
     std::vector<TProgress> FProgress;
+    std::vector<TProgressSpan> FSpans;
+    std::vector<std::size_t> FOpenSpans; // FSpans positions of the open displays
     // The text of a Status_Begin bracket, shown while it is open; the status panel's text, shown
     // beside a progress display (without one it would be a stale line on the terminal).
     std::string FStatusText, FPanelText;

@@ -132,6 +132,8 @@ public:
     std::string describe() const;
 
     std::uint32_t id() const { return index_; }
+    // Identity across documents, for maps keyed by node.
+    std::pair<const void*, std::uint32_t> key() const { return {tree_, index_}; }
 
 private:
     friend class Document;

@@ -59,10 +59,14 @@ TLayerSet TBoard::CopperSpan(TV6_Layer start, TV6_Layer stop) const {
 }
 
 TPcbNet* TBoard::FindNet(std::string_view name) const {
-    for (TPcbNet* net : FNets)
-        if (net->FName == name)
-            return net;
-    return nullptr;
+    if (!FNetIndexValid) {
+        FNetByName.clear();
+        for (TPcbNet* net : FNets)
+            FNetByName.try_emplace(net->FName, net);
+        FNetIndexValid = true;
+    }
+    auto it = FNetByName.find(std::string(name));
+    return it == FNetByName.end() ? nullptr : it->second;
 }
 
 TPcbNet& TBoard::EnsureNet(const std::string& name) {
@@ -89,6 +93,8 @@ void TBoard::PlaceNet(TPcbNet* net) {
     net->FBoard = this;
     net->FDirty = true;
     FNets.push_back(net);
+    if (FNetIndexValid)
+        FNetByName.try_emplace(net->FName, net);
     FPairsDirty = true;
     NoteChange();
 }
@@ -111,6 +117,7 @@ void TBoard::UnplaceNet(TPcbNet* net) {
     net->DropRatsnest();
     net->FBoard = nullptr;
     FNets.erase(std::find(FNets.begin(), FNets.end(), net));
+    FNetIndexValid = false;
     FPairsDirty = true;
     NoteChange();
     net->Release();

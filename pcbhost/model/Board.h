@@ -386,6 +386,9 @@ class TPcbNet : public TUnknownImpl<IPCB_Net> {
 public:
     explicit TPcbNet(std::string name);
     ~TPcbNet() override;
+    // Nets live in an arena whose addresses follow their creation (see OrderedArena.h).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p) noexcept;
     // model
     TBoard* OwnerBoard() const { return FBoard; }
     void SetName(std::string name);
@@ -518,7 +521,10 @@ public:
 
     // Called by primitives: geometry or membership changed.
     void GeometryChanged() { FSpatialDirty = true; }
-    void NetsChanged() { FPairsDirty = true; }
+    void NetsChanged() {
+        FPairsDirty = true;
+        FNetIndexValid = false;
+    }
 
     // ---- IPCB_Board ----
     std::string FileName() override { return FPath; }
@@ -568,6 +574,9 @@ private:
     // Placed primitives by handle: the module turns handles back into objects on every swap.
     std::unordered_map<std::uint64_t, TPrimitive*> FByHandle;
     std::vector<TPcbNet*> FNets; // one reference each
+    // The first net of each name in FNets, for FindNet; rebuilt after a net leaves or is renamed.
+    mutable std::unordered_map<std::string, TPcbNet*> FNetByName;
+    mutable bool FNetIndexValid = false;
     std::vector<IPtr<IPCB_DifferentialPair>> FPairs;
     bool FPairsDirty = true;
     std::unique_ptr<TSpatialIndex> FSpatial;

@@ -98,10 +98,10 @@ IPtr<INet> TDesignDifferentialPair::Net(std::int32_t index) {
 }
 
 TDesignNet* TDesignData::FindNet(std::string_view name) const {
-    for (auto& n : Nets)
-        if (n->Name() == name)
-            return n.get();
-    return nullptr;
+    for (; FNetsIndexed < Nets.size(); ++FNetsIndexed)
+        FNetByName.try_emplace(Nets[FNetsIndexed]->Name(), Nets[FNetsIndexed].get());
+    auto it = FNetByName.find(name);
+    return it == FNetByName.end() ? nullptr : it->second;
 }
 
 TDesignNet& TDesignData::EnsureNet(const std::string& name) {
@@ -142,9 +142,8 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
         c->Place.DocumentPath = sheetPath;
         c->Place.LocationKey = LocationKeyOf(sheetPath + "|component|" + symbol->Designator, 0, 0);
         for (auto& impl : symbol->Implementations) {
-            c->Implementations.push_back(
-                MakeObject<TComponentImplementation>(impl.ModelType, impl.ModelName, impl.FullPath,
-                                                     impl.DataFileLinks));
+            c->Implementations.push_back(MakeObject<TComponentImplementation>(
+                impl.ModelType, impl.ModelName, impl.FullPath, impl.DataFileLinks));
             if (!impl.FullPath.empty())
                 c->Place.ChildItems.push_back(MakeObject<TChildItem>(impl.FullPath));
         }

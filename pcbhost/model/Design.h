@@ -6,6 +6,7 @@
 #include "permutor/host/Host.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -210,8 +211,13 @@ struct TDesignData {
     std::vector<std::pair<TDesignComponent*, TDesignComponent*>> Matched; // schematic, board
     std::vector<TDesignComponent*> UnmatchedSchematic, UnmatchedBoard;
 
+    // Nets only ever get appended to `Nets`; the name index catches up on the next lookup.
     TDesignNet* FindNet(std::string_view name) const;
     TDesignNet& EnsureNet(const std::string& name);
+
+private:
+    mutable std::map<std::string, TDesignNet*, std::less<>> FNetByName; // the first net of a name
+    mutable std::size_t FNetsIndexed = 0;
 };
 
 // Flattens the components of `sheets` (one design component per reference, its placed units as

@@ -1,6 +1,7 @@
 // Nets and their members, and the differential pairs the board finds among the net names.
 #include "pcbhost/model/Board.h"
 #include "pcbhost/model/BoardInternal.h"
+#include "pcbhost/model/OrderedArena.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -89,6 +90,14 @@ std::vector<TPcbDifferentialPair*> TBoard::PairList() {
 // ---------------------------------------------------------------- net
 
 TPcbNet::TPcbNet(std::string name) : FName(std::move(name)) {}
+
+void* TPcbNet::operator new(std::size_t size) {
+    return OrderedArena_Allocate(size);
+}
+
+void TPcbNet::operator delete(void* p) noexcept {
+    OrderedArena_Free(p);
+}
 
 TPcbNet::~TPcbNet() {
     DropRatsnest();

@@ -83,10 +83,10 @@ TSchPin& TSchSymbol::AddPin(const std::string& designator, std::int32_t unit) {
 }
 
 TSchPin* TSchSymbol::FindPin(std::string_view designator) const {
-    for (auto& pin : FPins)
-        if (pin->DesignatorText() == designator)
-            return pin.get();
-    return nullptr;
+    for (; FPinsIndexed < FPins.size(); ++FPinsIndexed)
+        FPinByDesignator.try_emplace(FPins[FPinsIndexed]->DesignatorText(), FPins[FPinsIndexed].get());
+    auto it = FPinByDesignator.find(std::string(designator));
+    return it == FPinByDesignator.end() ? nullptr : it->second;
 }
 
 TSchField& TSchSymbol::AddField(const std::string& name, const std::string& value) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pcbhost {
@@ -139,6 +140,9 @@ private:
     friend class TSchComponent;
     std::int32_t FUnitCount;
     std::vector<IPtr<TSchPin>> FPins;
+    // Pins only ever get appended; FindPin's index catches up on the next lookup.
+    mutable std::unordered_map<std::string, TSchPin*> FPinByDesignator;
+    mutable std::size_t FPinsIndexed = 0;
     std::vector<IPtr<TSchField>> FFields;
     std::vector<TSchComponent*> FUnits;
     bool FSwapIdsChanged = false;

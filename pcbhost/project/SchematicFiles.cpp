@@ -1,14 +1,15 @@
 #include "pcbhost/project/SchematicFiles.h"
 
 #include "pcbhost/model/Board.h"
-#include "pcbhost/project/ChildItems.h"
 #include "pcbhost/model/PinInfo.h"
+#include "pcbhost/project/ChildItems.h"
 #include "pcbhost/project/SchematicConnectivity.h"
 #include "permutor/host/Text.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <numbers>
 #include <set>
 #include <tuple>
@@ -104,6 +105,26 @@ std::vector<TLibPin> LibraryPins(Node lib, std::int32_t style, std::int32_t& uni
         }
     }
     return pins;
+}
+
+// A library symbol's pins for one body style, with the pins of each unit indexed: every placed
+// unit of a symbol needs them, and a large part has hundreds of units.
+struct TLibraryPinSet {
+    std::vector<TLibPin> Pins;
+    std::int32_t UnitCount = 1;
+    std::map<std::int32_t, std::vector<std::size_t>> ByUnit;
+};
+
+const TLibraryPinSet&
+LibraryPinsOf(std::map<std::pair<std::pair<const void*, std::uint32_t>, std::int32_t>, TLibraryPinSet>& cache,
+              Node lib, std::int32_t style) {
+    auto [it, added] = cache.try_emplace({lib.key(), style});
+    if (added) {
+        it->second.Pins = LibraryPins(lib, style, it->second.UnitCount);
+        for (std::size_t k = 0; k < it->second.Pins.size(); ++k)
+            it->second.ByUnit[it->second.Pins[k].Unit].push_back(k);
+    }
+    return it->second;
 }
 
 // Sheet coordinates of a library point on a placed symbol (rotation counter-clockwise as shown,
@@ -273,6 +294,12 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     return *FFiles.emplace(path, std::move(file)).first->second;
 }
 
+void TSchematicSet::NoteSwapKinds(const TSchSymbol& component) {
+    std::string fields[3];
+    SwapFields_Compose(component, fields[0], fields[1], fields[2]);
+    FSwapKinds[&component] = {!fields[0].empty(), !fields[1].empty(), !fields[2].empty()};
+}
+
 void TSchematicSet::Visit(const std::string& path, const std::vector<std::string>& sheetUuids,
                           const std::string& sheetNames, int depth, std::int32_t parent, Node sheetNode) {
     if (depth > 32)
@@ -287,6 +314,7 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
         std::size_t(std::find(FFileOrder.begin(), FFileOrder.end(), path) - FFileOrder.begin());
     FVisits.push_back({instance.empty() ? "/" : instance, sheetNames, fileIndex, parent, sheetNode});
 
+    std::map<std::pair<std::pair<const void*, std::uint32_t>, std::int32_t>, TLibraryPinSet> libraryPins;
     for (Node symbol : root.children()) {
         if (!symbol.is("symbol") || !symbol.find("lib_id"))
             continue;
@@ -335,9 +363,10 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
         if ((lib && lib.find("power")) || reference.empty() || reference[0] == '#')
             continue;
 
-        std::int32_t unitCount = 1;
-        const std::vector<TLibPin> libPins =
-            lib ? LibraryPins(lib, style, unitCount) : std::vector<TLibPin>{};
+        static const TLibraryPinSet noPins;
+        const TLibraryPinSet& pinSet = lib ? LibraryPinsOf(libraryPins, lib, style) : noPins;
+        const std::vector<TLibPin>& libPins = pinSet.Pins;
+        const std::int32_t unitCount = pinSet.UnitCount;
 
         std::shared_ptr<TSchSymbol>& component = FSymbols[reference];
         if (!component) {
@@ -357,32 +386,47 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
                      {{cPinInfoLinkKind, report}}});
             SwapFields_Apply(*component, PropertyValue(symbol, cPinSwapField),
                              PropertyValue(symbol, cPartSwapField), PropertyValue(symbol, cPairSwapField));
+            NoteSwapKinds(*component);
             FSymbolList.push_back(component);
         } else {
             // Units should carry equal fields; a kind the first unit lacks is taken from the
             // first unit that has it (saving then writes it to every unit).
-            std::string fields[3];
-            SwapFields_Compose(*component, fields[0], fields[1], fields[2]);
             const char* keys[3] = {cPinSwapField, cPartSwapField, cPairSwapField};
-            bool adopt = false;
+            const std::array<bool, 3>& has = FSwapKinds[component.get()];
+            bool lacking = false;
             for (int k = 0; k < 3; ++k)
-                if (fields[k].empty() && !PropertyValue(symbol, keys[k]).empty()) {
-                    fields[k] = PropertyValue(symbol, keys[k]);
-                    adopt = true;
+                lacking = lacking || (!has[std::size_t(k)] && !PropertyValue(symbol, keys[k]).empty());
+            if (lacking) {
+                std::string fields[3];
+                SwapFields_Compose(*component, fields[0], fields[1], fields[2]);
+                bool adopt = false;
+                for (int k = 0; k < 3; ++k)
+                    if (fields[k].empty() && !PropertyValue(symbol, keys[k]).empty()) {
+                        fields[k] = PropertyValue(symbol, keys[k]);
+                        adopt = true;
+                    }
+                if (adopt) {
+                    SwapFields_Apply(*component, fields[0], fields[1], fields[2]);
+                    NoteSwapKinds(*component);
                 }
-            if (adopt)
-                SwapFields_Apply(*component, fields[0], fields[1], fields[2]);
+            }
         }
         ChildItems_FromFields(*component, symbol, fs::path(path).parent_path().string());
         const std::string uniqueId = JoinPath(sheetUuids, '\\') + "\\" + uuid;
         file.Sheet->PlaceUnit(component, unit, uniqueId);
-        for (const auto& p : libPins)
-            if (p.Unit == unit || (p.Unit == 0 && component->PlacedUnits().size() <= 1))
-                if (TSchPin* pin = component->FindPin(p.Number)) {
-                    double x, y;
-                    PlacePoint(symbol, p.X, p.Y, x, y);
-                    pin->SetPosition(x, y);
-                }
+        // The unit's own pins, and those common to all units where the first unit shows them.
+        for (std::int32_t shown : {unit, 0}) {
+            if (shown == 0 && (unit == 0 || component->PlacedUnits().size() > 1))
+                continue;
+            auto ofUnit = pinSet.ByUnit.find(shown);
+            if (ofUnit != pinSet.ByUnit.end())
+                for (std::size_t k : ofUnit->second)
+                    if (TSchPin* pin = component->FindPin(libPins[k].Number)) {
+                        double x, y;
+                        PlacePoint(symbol, libPins[k].X, libPins[k].Y, x, y);
+                        pin->SetPosition(x, y);
+                    }
+        }
         FUnits.push_back({&file, symbol, component.get(), PropertyValue(symbol, cPinSwapField),
                           PropertyValue(symbol, cPartSwapField), PropertyValue(symbol, cPairSwapField)});
     }
@@ -506,15 +550,37 @@ TSchematicSet::RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& 
             }
     }
     std::set<std::pair<const TFile*, std::uint32_t>> done;
+    // The fields a component's data composes, once per component: a large part has hundreds of
+    // units, whose fields normally all read alike.
+    struct TComposed {
+        std::string Texts[3];
+        std::map<std::string, std::string> Parsed[3];
+        std::string LastOriginal[3];
+        bool LastSame[3] = {false, false, false};
+        bool HasLast[3] = {false, false, false};
+    };
+    std::map<const TSchSymbol*, TComposed> composed;
     for (const auto& unit : FUnits) {
-        std::string texts[3];
-        SwapFields_Compose(*unit.Component, texts[0], texts[1], texts[2]);
+        auto [entry, added] = composed.try_emplace(unit.Component);
+        TComposed& c = entry->second;
+        if (added) {
+            SwapFields_Compose(*unit.Component, c.Texts[0], c.Texts[1], c.Texts[2]);
+            for (int k = 0; k < 3; ++k)
+                c.Parsed[k] = ParseSwapText(c.Texts[k]);
+        }
+        const std::string* texts = c.Texts;
         const std::string originals[3] = {unit.Pin, unit.Part, unit.Pair};
         // Entries in another order, other letter case or spacing say the same thing: such a field
         // is left as the user wrote it.
         bool same[3];
-        for (int k = 0; k < 3; ++k)
-            same[k] = ParseSwapText(texts[k]) == ParseSwapText(originals[k]);
+        for (int k = 0; k < 3; ++k) {
+            if (!c.HasLast[k] || c.LastOriginal[k] != originals[k]) {
+                c.LastSame[k] = c.Parsed[k] == ParseSwapText(originals[k]);
+                c.LastOriginal[k] = originals[k];
+                c.HasLast[k] = true;
+            }
+            same[k] = c.LastSame[k];
+        }
         if (same[0] && same[1] && same[2])
             continue;
         // A symbol of a sheet used more than once stands for several components; its fields

@@ -6,6 +6,7 @@
 #include "pcbhost/kicad/SExpr.h"
 #include "pcbhost/model/Schematic.h"
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -109,6 +110,7 @@ private:
     void Visit(const std::string& path, const std::vector<std::string>& sheetUuids,
                const std::string& sheetNames, int depth, std::int32_t parent, sexpr::Node sheet);
     TFile& FileOf(const std::string& path);
+    void NoteSwapKinds(const TSchSymbol& component);
 
     std::string FRootPath, FProjectName, FRootUuid;
     TDocumentFactory FFactory;
@@ -117,6 +119,9 @@ private:
     std::map<std::string, std::shared_ptr<TSchSymbol>> FSymbols; // by reference
     std::vector<std::shared_ptr<TSchSymbol>> FSymbolList;
     std::vector<TUnitSource> FUnits;
+    // Which kinds of swap data (pin, part, pair) each component has so far: a later unit's field
+    // is only read when its component lacks that kind.
+    std::map<const TSchSymbol*, std::array<bool, 3>> FSwapKinds;
     std::vector<TLabel> FLabels;
     std::vector<TSheetVisit> FVisits;
     std::vector<TPlacedSymbol> FPlaced;

@@ -76,35 +76,60 @@ std::int32_t SubSymbolUnit(std::string_view name) {
     }
 }
 
-std::int32_t UnitCount(Node lib) {
-    std::int32_t count = 1;
-    for (Node sub : lib.findAll("symbol"))
-        count = std::max(count, SubSymbolUnit(sub.valueAt(1)));
-    return count;
-}
+// What a pin's driver name needs of its library symbol, gathered once per symbol: the naming
+// looks at every pin of the design, and scanning the symbol's pins for each of them made the pass
+// quadratic in the pins of large parts.
+struct TLibraryPins {
+    std::int32_t UnitCount = 1;
+    // unit of the sub-symbol ("NAME_U_S"; 0: every unit) -> pin name -> the numbers it carries
+    std::map<std::int32_t, std::map<std::string, std::vector<std::string>, std::less<>>> Numbers;
+};
+
+class TLibraryPinCache {
+public:
+    const TLibraryPins& Of(Node lib) {
+        auto [it, added] = FLibraries.try_emplace(lib.key());
+        if (added)
+            for (Node sub : lib.findAll("symbol")) {
+                const std::int32_t unit = SubSymbolUnit(sub.valueAt(1));
+                it->second.UnitCount = std::max(it->second.UnitCount, unit);
+                for (Node pin : sub.findAll("pin")) {
+                    Node name = pin.find("name"), number = pin.find("number");
+                    if (name && number)
+                        it->second.Numbers[unit][std::string(name.valueAt(1))].emplace_back(
+                            number.valueAt(1));
+                }
+            }
+        return it->second;
+    }
+
+private:
+    std::map<std::pair<const void*, std::uint32_t>, TLibraryPins> FLibraries;
+};
 
 // The name KiCad gives a net that only pins drive: "Net-(U1-Pad3)", or with the pin's name
 // "Net-(U1A-CLK)"; "unconnected-(…)" when the pin is alone or flagged, always with the pad then.
-std::string PinDriverName(const TSchItem& pin, bool unconnected) {
+std::string PinDriverName(const TSchItem& pin, bool unconnected, TLibraryPinCache& libraries) {
     const std::string number = EscapeNetName(pin.Text);
     const std::string name = EscapeNetName(pin.PinName);
+    const TLibraryPins* lib = pin.Library ? &libraries.Of(pin.Library) : nullptr;
     // Another pin of the same unit with this name: the name alone would not tell them apart.
     bool shared = false;
-    if (pin.Library)
-        for (Node sub : pin.Library.findAll("symbol"))
-            for (Node other : sub.findAll("pin")) {
-                if (SubSymbolUnit(sub.valueAt(1)) != 0 && SubSymbolUnit(sub.valueAt(1)) != pin.Unit)
-                    continue;
-                Node otherName = other.find("name"), otherNumber = other.find("number");
-                if (otherName && otherNumber && otherName.valueAt(1) == pin.PinName &&
-                    otherNumber.valueAt(1) != pin.Text)
-                    shared = true;
-            }
+    if (lib)
+        for (std::int32_t unit : {0, pin.Unit}) {
+            auto inUnit = lib->Numbers.find(unit);
+            if (inUnit == lib->Numbers.end())
+                continue;
+            auto numbers = inUnit->second.find(pin.PinName);
+            if (numbers != inUnit->second.end())
+                for (const std::string& other : numbers->second)
+                    shared = shared || other != pin.Text;
+        }
     unconnected = unconnected || pin.PinType == "no_connect";
     std::string out = unconnected ? "unconnected-(" : "Net-(";
     if (!name.empty() && name != number) {
         out += pin.Reference;
-        if (pin.Library && UnitCount(pin.Library) > 1)
+        if (lib && lib->UnitCount > 1)
             out += UnitLetters(pin.Unit);
         out += "-" + name;
         if (unconnected || shared)
@@ -225,6 +250,7 @@ std::int32_t DepthOf(const std::string& namePath) {
 } // namespace
 
 void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
+    TLibraryPinCache libraries;
     TBusAliases aliases;
     for (std::size_t f = 0; f < set.Files().size(); ++f)
         for (Node alias : set.Document(f).root().findAll("bus_alias"))
@@ -305,7 +331,8 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
                         d = {ePriority_GlobalPower, rank, EscapeNetName(text), text, true, depth};
                 } else if (item.Kind == TSchItemKind::Pin && !item.Reference.empty() &&
                            item.Reference[0] != '#') {
-                    const std::string name = PinDriverName(item, sub.NoConnect || sub.PinCount == 1);
+                    const std::string name =
+                        PinDriverName(item, sub.NoConnect || sub.PinCount == 1, libraries);
                     d = {ePriority_Pin, 0, name, name, true, depth};
                 }
                 break;

@@ -92,6 +92,7 @@ public:
     // The index is rebuilt when next used; call after changing the swappable list, best targets
     // or a net index outside the swap transactions.
     void CrossingIndex_Invalidate() { FCrossingIndex.Invalidate(); }
+    void CrossingIndex_SetMaxDirty(std::size_t count) { FCrossingIndex.SetMaxDirty(count); }
     // The index, rebuilt first when invalid.
     const TCrossingIndex& CrossingIndex();
 
@@ -104,6 +105,10 @@ public:
     // Every swappable sub-net's crossing list and both running totals computed afresh from the
     // current assignment, as the build does; for after net indices changed outside transactions.
     void Totals_Recount();
+    // The same, when only the lines of G's sub-nets moved since the lists and totals were last
+    // right: G's lists are rebuilt, the other lists lose and gain G's sub-nets, and the count
+    // follows; the cost is summed afresh, in the order the full recount sums it.
+    void Totals_RecountGroup(const TSwapGroup& G);
     // Length and crossings of the board's connection lines; the crossings are counted through a
     // spatial index. GetConnectionStatsFromBoard_Plain tests every pair and gives the same count.
     void GetConnectionStatsFromBoard(double& TotalLength, std::int32_t& IntersectionCount);

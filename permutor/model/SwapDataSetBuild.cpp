@@ -320,4 +320,40 @@ void TSwapDataSet::Totals_Recount() {
         FTotalSubNetCost += subNet->SubNetCost();
 }
 
+void TSwapDataSet::Totals_RecountGroup(const TSwapGroup& G) {
+    std::unordered_set<const TSwapSubNet*> inGroup(G.SubNets.begin(), G.SubNets.end());
+    // Every crossing pair is listed twice.
+    std::int64_t listed = 2 * std::int64_t(FTotalIntersectionCount);
+    for (TSwapSubNet* S : G.SubNets) {
+        listed -= std::int64_t(S->FIntersectingSubNets.Count());
+        for (TSwapSubNet* T : S->FIntersectingSubNets)
+            if (!inGroup.count(T)) {
+                T->FIntersectingSubNets.Remove(S);
+                --listed;
+            }
+    }
+    for (TSwapSubNet* S : G.SubNets) {
+        NetIndex_Changed(S);
+        if (S->NetIndex_Current >= 0)
+            S->ConnectionLine_SetEnds();
+    }
+    for (TSwapSubNet* S : G.SubNets) {
+        if (S->NetIndex_Current >= 0)
+            S->BuildIntersectingSubNetList();
+        else
+            S->FIntersectingSubNets.Clear();
+        listed += std::int64_t(S->FIntersectingSubNets.Count());
+    }
+    for (TSwapSubNet* S : G.SubNets)
+        for (TSwapSubNet* T : S->FIntersectingSubNets)
+            if (!inGroup.count(T)) {
+                T->FIntersectingSubNets.Add(S);
+                ++listed;
+            }
+    FTotalIntersectionCount = std::int32_t(listed / 2);
+    FTotalSubNetCost = 0;
+    for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
+        FTotalSubNetCost += subNet->SubNetCost();
+}
+
 } // namespace permutor::model

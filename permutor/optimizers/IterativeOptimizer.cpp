@@ -105,12 +105,17 @@ void TSwapOptimizer_Iterative::GroupOptimize() {
     // The group is back on its starting nets: the crossing lists and totals still describe the
     // assignment before the reset.
     if (Settings.RefreshAfterReset) {
-        SwapData->Totals_Recount();
+        if (Settings.RefreshGroupOnly && ListsRight)
+            SwapData->Totals_RecountGroup(*CurrentGroup);
+        else
+            SwapData->Totals_Recount();
+        ListsRight = true;
         for (TSwapSubNet* S : CurrentGroup->SubNets)
             if (S->ConnectionLine && S->ConnectionLine->FDrawingLine)
                 S->ConnectionLine_UpdateDrawing();
     } else {
         SwapData->CrossingIndex_Invalidate();
+        ListsRight = false;
     }
     ImproveOnly = Settings.ImproveOnlyFromStart;
 

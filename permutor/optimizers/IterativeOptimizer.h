@@ -18,6 +18,9 @@ struct TIterativeSettings {
     // Recount every crossing list and the totals after a group is put back on its starting nets,
     // so that the status line and the cost of each proposal describe the real assignment.
     bool RefreshAfterReset = true;
+    // Refresh only what the reset moved (the group's lines and the lists that meet them) instead
+    // of every list; the lists hold the same sub-nets and the totals are equal either way.
+    bool RefreshGroupOnly = true;
 };
 
 class TSwapOptimizer_Iterative : public TSwapOptimizer_Abstract {
@@ -58,6 +61,9 @@ public:
     std::int32_t FrozenPasses = 0;
     bool ImproveOnly = false;
     model::TSwapGroup* CurrentGroup = nullptr;
+    // Whether the crossing lists were right when the current group was put back on its starting
+    // nets (a group refresh then suffices).
+    bool ListsRight = false;
 
     // Figures over the whole run, for reports and measurements.
     std::int32_t PassesTotal = 0;

@@ -166,6 +166,9 @@ TEST_F(TransactionTest, IndexedAndPlainRefreshAgreeListForListOnRandomBoards) {
         fast.SetSuppressDialogs(true);
         plain.SetSuppressDialogs(true);
         plain.SetFastCrossings(false);
+        // Moved lines reach the index's tree in small batches here, so that both the lines
+        // waiting beside the tree and those written into it are exercised.
+        fast.CrossingIndex_SetMaxDirty(seed);
         ASSERT_TRUE(fast.Build("", false));
         ASSERT_TRUE(plain.Build("", false));
         ASSERT_EQ(StateOf(fast), StateOf(plain));

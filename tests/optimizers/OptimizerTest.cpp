@@ -298,6 +298,60 @@ TEST_F(OptimizerTest, RollbacksOverAWholeRunLeaveTheTotalsExact) {
         EXPECT_EQ(box.Text.find("Failed to rollback"), std::string::npos);
 }
 
+// Refreshing only the group that was put back on its starting nets decides exactly as refreshing
+// every list: same proposals kept, same cost to the last bit, same nets, on boards whose groups'
+// lines cross one another.
+TEST_F(OptimizerTest, AGroupRefreshDecidesExactlyAsAFullRecount) {
+    TRandomBoardShape shape;
+    shape.Components = 6;
+    shape.PinsPerComponent = 12;
+    shape.Spread = 16;
+    RandomBoard_Build(Sch, Pcb, shape, 11);
+    struct TOutcome {
+        std::int32_t Moves, Improved, Worse, Crossings;
+        double Cost;
+        std::vector<std::int32_t> Nets;
+    };
+    auto run = [this](bool groupOnly, bool improveOnly) {
+        EXPECT_TRUE(Build(eSwap_Pins, false));
+        TSwapOptimizer_Iterative iterative(*Set);
+        iterative.Settings.RefreshGroupOnly = groupOnly;
+        iterative.Settings.ImproveOnlyFromStart = improveOnly;
+        EXPECT_TRUE(iterative.Run());
+        TOutcome o{iterative.MovesTotal,          iterative.ImprovedTotal, iterative.AcceptedWorseTotal,
+                   Set->TotalIntersectionCount(), Set->GetTotalCost(),     {}};
+        for (TSwapSubNet* s : Set->MasterSubNetList_Swappable)
+            o.Nets.push_back(s->NetIndex_Current);
+        // Every list holds what crosses its line now, whichever way it was kept.
+        std::vector<std::vector<TSwapSubNet*>> lists;
+        for (TSwapSubNet* s : Set->MasterSubNetList_Swappable) {
+            lists.emplace_back(s->FIntersectingSubNets.begin(), s->FIntersectingSubNets.end());
+            std::sort(lists.back().begin(), lists.back().end());
+        }
+        Set->Totals_Recount();
+        EXPECT_EQ(Set->TotalIntersectionCount(), o.Crossings);
+        for (std::size_t i = 0; i < lists.size(); ++i) {
+            std::vector<TSwapSubNet*> fresh(Set->MasterSubNetList_Swappable[i]->FIntersectingSubNets.begin(),
+                                            Set->MasterSubNetList_Swappable[i]->FIntersectingSubNets.end());
+            std::sort(fresh.begin(), fresh.end());
+            EXPECT_EQ(lists[i], fresh) << "sub-net " << i;
+        }
+        return o;
+    };
+    for (bool improveOnly : {true, false}) {
+        SCOPED_TRACE(improveOnly ? "descent" : "annealing");
+        const TOutcome group = run(true, improveOnly);
+        const TOutcome full = run(false, improveOnly);
+        EXPECT_GT(group.Crossings + group.Improved, 0);
+        EXPECT_EQ(group.Moves, full.Moves);
+        EXPECT_EQ(group.Improved, full.Improved);
+        EXPECT_EQ(group.Worse, full.Worse);
+        EXPECT_EQ(group.Crossings, full.Crossings);
+        EXPECT_EQ(group.Cost, full.Cost);
+        EXPECT_EQ(group.Nets, full.Nets);
+    }
+}
+
 // ---------------------------------------------------------------- the abort poll
 
 TEST_F(OptimizerTest, TheAbortKeyIsSeenOnEveryFiftiethPollAndNoDoesNotAbort) {
