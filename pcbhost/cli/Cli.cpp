@@ -1,8 +1,8 @@
 #include "pcbhost/cli/Cli.h"
 
 #include "pcbhost/cli/AbortKey.h"
-#include "pcbhost/cli/KestrelSwap.h"
 #include "pcbhost/cli/FpgaPins.h"
+#include "pcbhost/cli/KestrelSwap.h"
 #include "pcbhost/cli/Session.h"
 #include "pcbhost/cli/SubCommands.h"
 

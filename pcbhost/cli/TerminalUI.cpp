@@ -72,9 +72,9 @@ const char* AnswerName(TModalResult r) {
 
 TTerminalUI::TTerminalUI(const TGlobalOptions& options, TReport& report)
     : FOptions(options), FReport(report),
-      FDialogPlayer([this](const std::string& prompt,
-                           std::string& line) { return ReadDialogCommand(prompt, line); },
-                    [this](const std::string& text) { FReport.Text() << text << std::flush; }) {
+      FDialogPlayer(
+          [this](const std::string& prompt, std::string& line) { return ReadDialogCommand(prompt, line); },
+          [this](const std::string& text) { FReport.Text() << text << std::flush; }) {
     FDialogPlayer.SetErrorSink([this](const std::string& error) {
         FReport.Text() << std::flush;
         FReport.Error(error);

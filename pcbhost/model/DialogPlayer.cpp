@@ -27,7 +27,8 @@ constexpr const char* cListHelp = R"(Commands of the component list (names of co
   ok | cancel                   close the list: ok writes the changes (after a confirmation)
 )";
 
-constexpr const char* cSwapHelp = R"(Commands of the component editor (pins by designator: A1,A2 or A1 A2, or all):
+constexpr const char* cSwapHelp =
+    R"(Commands of the component editor (pins by designator: A1,A2 or A1 A2, or all):
   show [pins|pairs|parts]       the pins, pairs, or sub-parts with the pins of the chosen ones
   page pins|pairs|parts         the page the commands below show
   filter all|io|assigned        which pins are shown (FPGA components)
@@ -123,7 +124,8 @@ const TMenuItem* FindItem(const std::vector<TMenuItem>& items, const std::string
 // The records of the rows whose cell in `column` is one of `names` (any letter case); `missing`
 // collects the names that match no row. "all" means every row.
 std::vector<std::int32_t> RecordsNamed(const std::vector<TDialogRow>& rows, std::int32_t column,
-                                       const std::vector<std::string>& names, std::vector<std::string>& missing) {
+                                       const std::vector<std::string>& names,
+                                       std::vector<std::string>& missing) {
     std::vector<std::int32_t> records;
     if (names.size() == 1 && Text_EqualNoCase(names[0], "all")) {
         for (const auto& row : rows)
@@ -132,7 +134,8 @@ std::vector<std::int32_t> RecordsNamed(const std::vector<TDialogRow>& rows, std:
     }
     for (const std::string& name : names) {
         auto it = std::find_if(rows.begin(), rows.end(), [&](const TDialogRow& row) {
-            return std::size_t(column) < row.Cells.size() && Text_EqualNoCase(row.Cells[std::size_t(column)].Text, name);
+            return std::size_t(column) < row.Cells.size() &&
+                   Text_EqualNoCase(row.Cells[std::size_t(column)].Text, name);
         });
         if (it == rows.end())
             missing.push_back(name);
@@ -161,7 +164,8 @@ std::string CellText(const TDialogColumn& column, const TDialogCell& cell) {
 
 } // namespace
 
-TDialogPlayer::TDialogPlayer(TReadCommand read, TPrint print) : FRead(std::move(read)), FPrint(std::move(print)) {}
+TDialogPlayer::TDialogPlayer(TReadCommand read, TPrint print)
+    : FRead(std::move(read)), FPrint(std::move(print)) {}
 
 void TDialogPlayer::Fail(const std::string& error) {
     FErrors.push_back(error);
@@ -173,7 +177,8 @@ void TDialogPlayer::Fail(const std::string& error) {
         FStopped = true;
 }
 
-std::string TDialogPlayer::Table_Format(const std::vector<TDialogColumn>& columns, const std::vector<TDialogRow>& rows,
+std::string TDialogPlayer::Table_Format(const std::vector<TDialogColumn>& columns,
+                                        const std::vector<TDialogRow>& rows,
                                         const std::vector<std::int32_t>& shownColumns, std::int32_t width) {
     const std::size_t n = shownColumns.size();
     std::vector<std::vector<std::string>> cells(rows.size(), std::vector<std::string>(n));
@@ -185,6 +190,10 @@ std::string TDialogPlayer::Table_Format(const std::vector<TDialogColumn>& column
             const auto& rowCells = rows[r].Cells;
             const std::size_t index = std::size_t(shownColumns[c]);
             cells[r][c] = index < rowCells.size() ? CellText(column, rowCells[index]) : std::string();
+            // A footprint's library is the same for most rows; its name is what tells them apart.
+            if (column.Name == "Footprint")
+                if (const std::size_t colon = cells[r][c].find(':'); colon != std::string::npos)
+                    cells[r][c].erase(0, colon + 1);
             widths[c] = std::max(widths[c], cells[r][c].size());
         }
         // Texts may shrink to 6 characters; numbers and check boxes keep their width.
@@ -192,7 +201,13 @@ std::string TDialogPlayer::Table_Format(const std::vector<TDialogColumn>& column
                          ? std::min<std::size_t>(widths[c], 6)
                          : widths[c];
     }
-    auto total = [&] { return std::accumulate(widths.begin(), widths.end(), std::size_t(0)) + (n ? n - 1 : 0) * 2; };
+    // Two spaces between columns, one when the table would not fit otherwise.
+    std::size_t gap = 2;
+    auto total = [&] {
+        return std::accumulate(widths.begin(), widths.end(), std::size_t(0)) + (n ? n - 1 : 0) * gap;
+    };
+    if (total() > std::size_t(width))
+        gap = 1;
     while (total() > std::size_t(width)) {
         std::size_t widest = n;
         for (std::size_t c = 0; c < n; ++c)
@@ -211,7 +226,7 @@ std::string TDialogPlayer::Table_Format(const std::vector<TDialogColumn>& column
     auto line = [&](const std::vector<std::string>& values) {
         std::string l;
         for (std::size_t c = 0; c < n; ++c)
-            l += (c ? "  " : "") + fit(values[c], widths[c]);
+            l += (c ? std::string(gap, ' ') : std::string()) + fit(values[c], widths[c]);
         while (!l.empty() && l.back() == ' ')
             l.pop_back();
         text += l + "\n";
@@ -235,11 +250,13 @@ void TDialogPlayer::ShowList(IComponentListState& state) {
         if (columns[c].Visible && columns[c].Name != "LibraryReference")
             shown.push_back(std::int32_t(c));
     const auto rows = state.Rows();
-    FPrint(state.Caption() + (state.SwappableOnly() ? " (only components with swap information)" : "") + "\n");
+    FPrint(state.Caption() + (state.SwappableOnly() ? " (only components with swap information)" : "") +
+           "\n");
     FPrint(Table_Format(columns, rows, shown, FWidth));
-    FPrint(fmt::format("{} component{}. Swap data: (entries/pins); * modified, + added, - removed. Type help for "
-                       "the commands.\n",
-                       rows.size(), rows.size() == 1 ? "" : "s"));
+    FPrint(fmt::format(
+        "{} component{}. Swap data: (entries/pins); * modified, + added, - removed. Type help for "
+        "the commands.\n",
+        rows.size(), rows.size() == 1 ? "" : "s"));
 }
 
 bool TDialogPlayer::ShowComponentList(IComponentListState& state) {
@@ -273,7 +290,8 @@ bool TDialogPlayer::PlayList(IComponentListState& state) {
     return false;
 }
 
-TDialogPlayer::TOutcome TDialogPlayer::ListCommand(IComponentListState& state, const std::vector<std::string>& words) {
+TDialogPlayer::TOutcome TDialogPlayer::ListCommand(IComponentListState& state,
+                                                   const std::vector<std::string>& words) {
     const std::string verb = Lower(words[0]);
     const auto rows = state.Rows();
     auto records = [&](std::size_t from, std::vector<std::int32_t>& out) {
@@ -353,11 +371,13 @@ TDialogPlayer::TOutcome TDialogPlayer::ListCommand(IComponentListState& state, c
         if (!kindOf(pin)) {
         } else if (words.size() == 3 && Lower(words[2]) == "all") {
             run(pin ? (on ? TListCommand::eList_EnableAll_PinSwap : TListCommand::eList_DisableAll_PinSwap)
-                    : (on ? TListCommand::eList_EnableAll_PartSwap : TListCommand::eList_DisableAll_PartSwap));
+                    : (on ? TListCommand::eList_EnableAll_PartSwap
+                          : TListCommand::eList_DisableAll_PartSwap));
             ShowList(state);
         } else if (records(2, picked)) {
             state.SetSelection(picked, picked[0]);
-            run(pin ? (on ? TListCommand::eList_EnableSelected_PinSwap : TListCommand::eList_DisableSelected_PinSwap)
+            run(pin ? (on ? TListCommand::eList_EnableSelected_PinSwap
+                          : TListCommand::eList_DisableSelected_PinSwap)
                     : (on ? TListCommand::eList_EnableSelected_PartSwap
                           : TListCommand::eList_DisableSelected_PartSwap));
             ShowList(state);
@@ -367,7 +387,9 @@ TDialogPlayer::TOutcome TDialogPlayer::ListCommand(IComponentListState& state, c
         if (words.size() >= 2 && records(1, picked))
             state.SetSelection(picked, picked[0]);
         for (const TMenuItem& item : state.PopupMenu())
-            FPrint(item.Separator ? "  ----\n" : fmt::format("  {}{}\n", item.Caption, item.Enabled ? "" : " (not available)"));
+            FPrint(item.Separator
+                       ? "  ----\n"
+                       : fmt::format("  {}{}\n", item.Caption, item.Enabled ? "" : " (not available)"));
     } else if (verb == "ok") {
         if (state.OK())
             return TOutcome::eOK;
@@ -404,10 +426,10 @@ const char* ListWord(TSwapList list) {
 std::vector<std::int32_t> TerminalColumns(IComponentSwapState& state, TSwapList list) {
     const auto columns = state.Columns(list);
     const auto bands = state.Bands(list);
-    static const std::vector<std::string> pinColumns{"Designator", "PinName",    "Net",   "Type",
-                                                     "PartNo",     "PinGroup",   "IOBank", "IOStandard",
-                                                     "IOPin",      "CLKPin",     "VREFPin"};
-    static const std::vector<std::string> partPinColumns{"Designator", "PinName", "Net", "PinType", "SequenceID"};
+    static const std::vector<std::string> pinColumns{"Designator", "PinName", "Net",        "Type", "PartNo",
+                                                     "PinGroup",   "IOBank",  "IOStandard", "IOPin"};
+    static const std::vector<std::string> partPinColumns{"Designator", "PinName", "Net", "PinType",
+                                                         "SequenceID"};
     std::vector<std::int32_t> shown;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const TDialogColumn& column = columns[c];
@@ -474,7 +496,8 @@ bool TDialogPlayer::PlaySwap(IComponentSwapState& state) {
     return false;
 }
 
-TDialogPlayer::TOutcome TDialogPlayer::SwapCommand(IComponentSwapState& state, const std::vector<std::string>& words,
+TDialogPlayer::TOutcome TDialogPlayer::SwapCommand(IComponentSwapState& state,
+                                                   const std::vector<std::string>& words,
                                                    const std::string&) {
     const std::string verb = Lower(words[0]);
     // Selects the named rows of a list (names in column 0, "all" for every shown row); false
@@ -500,7 +523,8 @@ TDialogPlayer::TOutcome TDialogPlayer::SwapCommand(IComponentSwapState& state, c
                 for (std::size_t i = 0; i < rows.size(); ++i) {
                     const std::string& full = rows[i].Cells[0].Text;
                     if (name == std::to_string(i + 1) ||
-                        (full.size() > name.size() && Text_EqualNoCase(full.substr(full.size() - name.size()), name) &&
+                        (full.size() > name.size() &&
+                         Text_EqualNoCase(full.substr(full.size() - name.size()), name) &&
                          std::isdigit(static_cast<unsigned char>(full[full.size() - name.size() - 1])))) {
                         records.push_back(rows[i].Record);
                         return true;
@@ -554,10 +578,14 @@ TDialogPlayer::TOutcome TDialogPlayer::SwapCommand(IComponentSwapState& state, c
         const char* Column;
     };
     const TGroupVerb groupVerbs[] = {
-        {"group", TSwapList::eSwapList_Pins, "Add To Pin-Swap Group", "Remove From Pin-Swap Group", "PinGroup"},
-        {"pair", TSwapList::eSwapList_Pairs, "Add To Pair-Swap Group", "Remove From Pair-Swap Group", "PairGroup"},
-        {"part", TSwapList::eSwapList_SubParts, "Add To Part-Swap Group", "Remove From Part-Swap Group", "PartGroup"},
-        {"sequence", TSwapList::eSwapList_PartPins, "Assign Part Sequence Number", "Remove Part Sequence Number", "SequenceID"},
+        {"group", TSwapList::eSwapList_Pins, "Add To Pin-Swap Group", "Remove From Pin-Swap Group",
+         "PinGroup"},
+        {"pair", TSwapList::eSwapList_Pairs, "Add To Pair-Swap Group", "Remove From Pair-Swap Group",
+         "PairGroup"},
+        {"part", TSwapList::eSwapList_SubParts, "Add To Part-Swap Group", "Remove From Part-Swap Group",
+         "PartGroup"},
+        {"sequence", TSwapList::eSwapList_PartPins, "Assign Part Sequence Number",
+         "Remove Part Sequence Number", "SequenceID"},
     };
 
     if (verb == "help") {
@@ -610,8 +638,9 @@ TDialogPlayer::TOutcome TDialogPlayer::SwapCommand(IComponentSwapState& state, c
             SwapCommand(state, {"show"}, "show");
         }
     } else if (verb == "filter" || verb == "pairmode") {
-        const std::vector<std::string> keys = verb == "filter" ? std::vector<std::string>{"all", "io", "assigned"}
-                                                               : std::vector<std::string>{"all", "directives", "fpga"};
+        const std::vector<std::string> keys = verb == "filter"
+                                                  ? std::vector<std::string>{"all", "io", "assigned"}
+                                                  : std::vector<std::string>{"all", "directives", "fpga"};
         auto it = words.size() == 2 ? std::find(keys.begin(), keys.end(), Lower(words[1])) : keys.end();
         if (it == keys.end())
             Fail(verb + ": expected " + Joined(keys));
@@ -629,10 +658,11 @@ TDialogPlayer::TOutcome TDialogPlayer::SwapCommand(IComponentSwapState& state, c
         }
         const auto items = state.PopupMenu(TSwapList::eSwapList_Pins);
         const TMenuItem* by = FindItem(items, "Assign Pin-Swap Groups By");
+        const std::vector<TMenuItem> byItems = by ? by->Items : std::vector<TMenuItem>{};
         std::vector<const TMenuItem*> matches;
         std::vector<std::string> choices;
         const std::string wanted = Key(words[2]);
-        for (const TMenuItem& item : by ? by->Items : std::vector<TMenuItem>{}) {
+        for (const TMenuItem& item : byItems) {
             if (item.Separator)
                 continue;
             const std::string key = Key(item.Caption);
@@ -662,8 +692,8 @@ TDialogPlayer::TOutcome TDialogPlayer::SwapCommand(IComponentSwapState& state, c
             Fail("set: expected set PIN TEXT (quotes keep spaces)");
         else if (select(TSwapList::eSwapList_Pins, {words[1]})) {
             for (std::int32_t record : state.Selection(TSwapList::eSwapList_Pins))
-                state.SetCellText(TSwapList::eSwapList_Pins, record, column(TSwapList::eSwapList_Pins, "PinGroup"),
-                                  words[2]);
+                state.SetCellText(TSwapList::eSwapList_Pins, record,
+                                  column(TSwapList::eSwapList_Pins, "PinGroup"), words[2]);
             ShowSwapList(state, TSwapList::eSwapList_Pins);
         }
     } else if (verb == "import") {

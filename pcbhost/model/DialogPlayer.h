@@ -47,7 +47,8 @@ private:
     enum class TOutcome { eContinue, eOK, eCancel };
     bool PlayList(permutor::dialogs::IComponentListState& state);
     bool PlaySwap(permutor::dialogs::IComponentSwapState& state);
-    TOutcome ListCommand(permutor::dialogs::IComponentListState& state, const std::vector<std::string>& words);
+    TOutcome ListCommand(permutor::dialogs::IComponentListState& state,
+                         const std::vector<std::string>& words);
     TOutcome SwapCommand(permutor::dialogs::IComponentSwapState& state, const std::vector<std::string>& words,
                          const std::string& line);
     void ShowList(permutor::dialogs::IComponentListState& state);

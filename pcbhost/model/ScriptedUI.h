@@ -77,6 +77,7 @@ public:
     // Commands for the dialogs' own form (see TDialogPlayer), in order; when they run out, the
     // open dialogs close with Cancel. The first command that fails cancels them too.
     void QueueDialogCommand(const std::string& command) { FDialogCommands.push_back(command); }
+    void ClearDialogCommands() { FDialogCommands.clear(); }
     // What the dialogs printed, and the commands that failed.
     const std::string& DialogTranscript() const { return FDialogTranscript; }
     const std::vector<std::string>& DialogErrors() const { return FDialogPlayer.Errors(); }
@@ -160,16 +161,15 @@ private:
     std::int32_t FWaitDepth = 0, FStatusDepth = 0, FProcessMessages = 0, FRedraws = 0;
     std::deque<std::string> FDialogCommands;
     std::string FDialogTranscript;
-    TDialogPlayer FDialogPlayer{
-        [this](const std::string& prompt, std::string& line) {
-            if (FDialogCommands.empty())
-                return false;
-            line = FDialogCommands.front();
-            FDialogCommands.pop_front();
-            FDialogTranscript += prompt + line + "\n";
-            return true;
-        },
-        [this](const std::string& text) { FDialogTranscript += text; }};
+    TDialogPlayer FDialogPlayer{[this](const std::string& prompt, std::string& line) {
+                                    if (FDialogCommands.empty())
+                                        return false;
+                                    line = FDialogCommands.front();
+                                    FDialogCommands.pop_front();
+                                    FDialogTranscript += prompt + line + "\n";
+                                    return true;
+                                },
+                                [this](const std::string& text) { FDialogTranscript += text; }};
 };
 
 } // namespace pcbhost

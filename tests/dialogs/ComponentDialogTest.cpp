@@ -178,7 +178,8 @@ TEST_F(ComponentDialogTest, PartGroupsGoToEveryPinOfTheGateWithItsSequenceNumber
     Dialog->AddToPartPinSwapGroup(-1);
     EXPECT_EQ(Dialog->Rows(TSwapList::eSwapList_SubParts)[1].Cells[TDlg::eSub_Group].Text, "1");
     Dialog->GetState_Controls();
-    EXPECT_EQ(C->PartSwapData_New, "Part_1=1|PartPin_1=1|Part_2=1|PartPin_2=2|Part_3=1|PartPin_3=1|Part_4=1|PartPin_4=2");
+    EXPECT_EQ(C->PartSwapData_New,
+              "Part_1=1|PartPin_1=1|Part_2=1|PartPin_2=2|Part_3=1|PartPin_3=1|Part_4=1|PartPin_4=2");
     // Taking the second gate out leaves its sequence numbers.
     Dialog->SetSelection(TSwapList::eSwapList_SubParts, {parts[1].Record});
     Dialog->RemoveFromPartSwapGroup();

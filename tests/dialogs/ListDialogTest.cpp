@@ -62,7 +62,9 @@ protected:
                 return &row;
         return nullptr;
     }
-    TSwapComponent* Component(const std::string& designator) { return Set->Components[std::size_t(Record(designator))]; }
+    TSwapComponent* Component(const std::string& designator) {
+        return Set->Components[std::size_t(Record(designator))];
+    }
     void Select(const std::vector<std::string>& designators) {
         std::vector<std::int32_t> records;
         for (const auto& d : designators)
@@ -160,8 +162,9 @@ TEST_F(ListDialogTest, PasteChecksThatTheInformationFitsEachComponent) {
     Dialog->RunCommand(TListCommand::eList_PastePartSwapData);
     ASSERT_EQ(Host.UI().Questions().size(), 1u);
     EXPECT_EQ(Host.UI().Questions()[0].Caption, "Confirm Partial Paste");
-    EXPECT_EQ(Host.UI().Questions()[0].Text, "There are 1 Components (From 2 Selected) that cannot be updated.\r\r"
-                                             "Confirm Paste Part-Swap information into 1 Components");
+    EXPECT_EQ(Host.UI().Questions()[0].Text,
+              "There are 1 Components (From 2 Selected) that cannot be updated.\r\r"
+              "Confirm Paste Part-Swap information into 1 Components");
     EXPECT_FALSE(Component("R1")->PartSwapData_Changed);
     // The commands that need one row are unavailable with two selected.
     EXPECT_FALSE(Dialog->CommandEnabled(TListCommand::eList_CopyPinSwapData));
