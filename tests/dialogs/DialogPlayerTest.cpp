@@ -126,3 +126,17 @@ TEST(DialogPlayerTable, FitsItsWidthByShorteningTheWidestTexts) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DialogPlayerTest, ADesktopWithoutItsDialogsSaysSoAndUsesTheTerminalForm) {
+    Host.UI().SetDesktopUI(true);
+    EXPECT_FALSE(Run({"cancel"}));
+    ASSERT_FALSE(Host.UI().Boxes().empty());
+    EXPECT_EQ(Host.UI().Boxes()[0].Kind, permutor::host::eMessageBox_Warning);
+    EXPECT_NE(Host.UI().Boxes()[0].Text.find("Cannot show the configuration dialogs on the desktop"),
+              std::string::npos);
+    EXPECT_NE(Transcript().find("Configure Swapping Information In Components"), std::string::npos);
+}
+
+} // namespace

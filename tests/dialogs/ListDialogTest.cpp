@@ -222,3 +222,36 @@ TEST_F(ListDialogTest, OkWritesEveryGateAndTheBoardSwitchesAndOnlyWhatChanged) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ListDialogLibrary, ALibraryHasNoBoardBandAndAsksAboutTheLibrary) {
+    pcbhost::THost host;
+    auto& lib = host.AddFreeLibrary("/virtual/lib/parts.kicad_sym");
+    auto& u = lib.AddComponent("U", 2);
+    u.AddPin("1", 1);
+    u.AddPin("2", 2);
+    permutor::host::Client_Set(host.Client().get());
+    {
+        TSwapDataSet data(lib.Path(), eSwap_All);
+        data.Build_ComponentsOnly("");
+        ASSERT_TRUE(data.IsSchematicLibrary());
+        ASSERT_EQ(data.Components.Count(), 1u);
+        TConfigureAllPinSwap dialog(data, nullptr);
+        dialog.SetState_Controls();
+        EXPECT_FALSE(dialog.HasBoard());
+        EXPECT_FALSE(dialog.Bands()[2].Visible);
+        EXPECT_FALSE(dialog.Columns()[TConfigureAllPinSwap::eCol_PinSwap].Visible);
+        data.Components[0]->UpdatePinSwapData("Pin_1=A|Pin_2=A");
+        EXPECT_FALSE(dialog.SetCheck(0, TConfigureAllPinSwap::eCol_PinSwap, true));
+        host.UI().QueueAnswer(eModal_Cancel);
+        EXPECT_FALSE(dialog.OK());
+        ASSERT_EQ(host.UI().Questions().size(), 1u);
+        EXPECT_EQ(host.UI().Questions()[0].Caption, "Confirm Update Schmatic Library?");
+        EXPECT_EQ(host.UI().Questions()[0].Text,
+                  "1 Component has been modified.\r\rConfirm update in Schematic Library");
+    }
+    permutor::host::Client_Set(nullptr);
+}
+
+} // namespace
