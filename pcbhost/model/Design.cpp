@@ -66,6 +66,14 @@ std::string TDesignPin::SwapId(TSwapIdKind kind) {
     return FPin ? FPin->SwapId(kind) : std::string();
 }
 
+std::string TDesignPin::PinName() {
+    return FPin ? FPin->PinName() : std::string();
+}
+
+std::string TDesignPin::ElectricalType() {
+    return FPin ? FPin->PinType() : std::string();
+}
+
 void TDesignNet::AddMember(std::int32_t list, IPtr<IDMObject> member) {
     if (list >= 1 && list <= 3)
         FLists[list - 1].push_back(std::move(member));
