@@ -13,7 +13,8 @@ std::string DialogViewsLibraryPath() {
     // dladdr on one of our own functions names the file it was loaded from: the module library
     // in a host, or the program itself when the module is linked in.
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&DialogViewsLibraryPath), &info) && info.dli_fname && *info.dli_fname) {
+    if (dladdr(reinterpret_cast<void*>(&DialogViewsLibraryPath), &info) && info.dli_fname &&
+        *info.dli_fname) {
         std::error_code ec;
         std::filesystem::path self = std::filesystem::canonical(info.dli_fname, ec);
         if (ec)

@@ -79,8 +79,7 @@ void TBandedHeader::paintSection(QPainter* painter, const QRect& rect, int logic
     // The band caption is drawn across the whole band and clipped to this column, so that the
     // columns of a band together show one caption without inner borders.
     painter->save();
-    painter->setClipRect(QRect(rect.left(), rect.top(), rect.width(), split - rect.top()),
-                         Qt::IntersectClip);
+    painter->setClipRect(QRect(rect.left(), rect.top(), rect.width(), split - rect.top()), Qt::IntersectClip);
     QStyleOptionHeader option;
     initStyleOption(&option);
     option.rect = QRect(band.left(), rect.top(), band.width(), split - rect.top());

@@ -18,7 +18,9 @@ namespace permutor::dialogs::qt {
 
 namespace {
 const char* cGridLayoutName = "Grid_Main";
-QString ToQ(const std::string& text) { return QString::fromStdString(text); }
+QString ToQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
 } // namespace
 
 TComponentListDialog::TComponentListDialog(IComponentListState& state, QWidget* parent)
@@ -70,7 +72,8 @@ TComponentListDialog::TComponentListDialog(IComponentListState& state, QWidget* 
     if (!FGrid->RestoreLayout(ToQ(state.LayoutValue(cGridLayoutName)))) {
         const int sortColumn = state.SortColumn();
         if (sortColumn >= 0)
-            FGrid->sortByColumn(sortColumn, state.SortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+            FGrid->sortByColumn(sortColumn,
+                                state.SortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
         else
             FGrid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     }
@@ -98,8 +101,11 @@ TComponentListDialog::TComponentListDialog(IComponentListState& state, QWidget* 
     connect(FGrid, &QWidget::customContextMenuRequested, this, &TComponentListDialog::ShowPopupMenu);
     // A tick is applied to the state by the model at once; the rest of the window follows after
     // the click has been handled.
-    connect(&FGrid->Model(), &QAbstractItemModel::dataChanged, this,
-            [this] { if (!FRefreshing) QMetaObject::invokeMethod(this, [this] { RefreshFromState(); }, Qt::QueuedConnection); });
+    connect(&FGrid->Model(), &QAbstractItemModel::dataChanged, this, [this] {
+        if (!FRefreshing)
+            QMetaObject::invokeMethod(
+                this, [this] { RefreshFromState(); }, Qt::QueuedConnection);
+    });
 
     RefreshFromState();
     if (FSource->RowCount() > 0 && FState.Focused() < 0)
@@ -135,8 +141,8 @@ void TComponentListDialog::RefreshFromState() {
             rows.push_back(row);
     FGrid->SelectSourceRows(rows);
     if (const int row = FSource->RowOfRecord(focused); row >= 0)
-        FGrid->selectionModel()->setCurrentIndex(
-            FGrid->Proxy().mapFromSource(FGrid->Model().index(row, 0)), QItemSelectionModel::NoUpdate);
+        FGrid->selectionModel()->setCurrentIndex(FGrid->Proxy().mapFromSource(FGrid->Model().index(row, 0)),
+                                                 QItemSelectionModel::NoUpdate);
     FRefreshing = false;
     // The state may have dropped rows that left the list; tell it what is selected now.
     SelectionToState();
@@ -155,7 +161,8 @@ std::unique_ptr<QMenu> TComponentListDialog::BuildPopupMenu() {
     auto menu = std::make_unique<QMenu>(this);
     FillMenu(*menu, FState.PopupMenu(), [this](int id) {
         // Run after the menu has closed, so a nested dialog does not open inside the menu's loop.
-        QMetaObject::invokeMethod(this, [this, id] { Run(static_cast<TListCommand>(id)); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, id] { Run(static_cast<TListCommand>(id)); }, Qt::QueuedConnection);
     });
     return menu;
 }

@@ -19,7 +19,9 @@
 namespace permutor::dialogs::qt {
 
 namespace {
-QString ToQ(const std::string& text) { return QString::fromStdString(text); }
+QString ToQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
 constexpr std::array<TSwapList, 4> cLists = {TSwapList::eSwapList_Pins, TSwapList::eSwapList_Pairs,
                                              TSwapList::eSwapList_SubParts, TSwapList::eSwapList_PartPins};
 
@@ -67,7 +69,8 @@ TGridView* TComponentSwapDialog::MakeGrid(TSwapList list) {
     if (!grid->RestoreLayout(ToQ(FState.LayoutValue(LayoutName(list))))) {
         const int sortColumn = FState.SortColumn(list);
         if (sortColumn >= 0)
-            grid->sortByColumn(sortColumn, FState.SortDescending(list) ? Qt::DescendingOrder : Qt::AscendingOrder);
+            grid->sortByColumn(sortColumn,
+                               FState.SortDescending(list) ? Qt::DescendingOrder : Qt::AscendingOrder);
         else
             grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     }
@@ -79,7 +82,8 @@ TGridView* TComponentSwapDialog::MakeGrid(TSwapList list) {
     // has finished.
     connect(&grid->Model(), &QAbstractItemModel::dataChanged, this, [this] {
         if (!FRefreshing)
-            QMetaObject::invokeMethod(this, [this] { RefreshFromState(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { RefreshFromState(); }, Qt::QueuedConnection);
     });
     return grid;
 }

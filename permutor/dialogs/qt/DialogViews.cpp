@@ -30,8 +30,7 @@ QWidget* OwnerWindow() {
     return QApplication::activeWindow();
 }
 
-template <typename TDialog, typename TState>
-bool RunModal(TState& state) {
+template <typename TDialog, typename TState> bool RunModal(TState& state) {
     TDialog dialog(state, OwnerWindow());
     dialog.setWindowModality(Qt::ApplicationModal);
     return dialog.exec() == QDialog::Accepted;
@@ -53,7 +52,8 @@ bool TQtDialogViews::ShowComponentSwap(IComponentSwapState& state) {
 
 } // namespace permutor::dialogs::qt
 
-extern "C" __attribute__((visibility("default"))) permutor::dialogs::IDialogViews* permutor_CreateDialogViews() {
+extern "C" __attribute__((visibility("default"))) permutor::dialogs::IDialogViews*
+permutor_CreateDialogViews() {
     // One set of views per process; the module keeps the pointer and never deletes it.
     static permutor::dialogs::qt::TQtDialogViews views;
     return &views;

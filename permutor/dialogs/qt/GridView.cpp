@@ -75,7 +75,8 @@ void TGridView::RefreshCells() {
 void TGridView::ApplyColumnVisibility() {
     for (int column = 0; column < FSource.ColumnCount(); ++column) {
         const TDialogColumn info = FSource.Column(column);
-        const bool bandShown = info.Band < 0 || info.Band >= FSource.BandCount() || FSource.Band(info.Band).Visible;
+        const bool bandShown =
+            info.Band < 0 || info.Band >= FSource.BandCount() || FSource.Band(info.Band).Visible;
         setColumnHidden(column, !info.Visible || !bandShown);
     }
 }

@@ -79,7 +79,8 @@ bool TSnapshotSource::CellEditable(int row, int column) const {
 
 void TSnapshotSource::SetChecked(int row, int column, bool checked) {
     if (FHooks.SetCheck && FHooks.SetCheck(Record(row), column, checked))
-        FRows[row].Cells[column].Check = checked ? TCheckState::eCheck_Checked : TCheckState::eCheck_Unchecked;
+        FRows[row].Cells[column].Check =
+            checked ? TCheckState::eCheck_Checked : TCheckState::eCheck_Unchecked;
 }
 
 bool TSnapshotSource::SetText(int row, int column, const std::string& text) {

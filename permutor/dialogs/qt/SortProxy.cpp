@@ -65,7 +65,8 @@ bool TSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) con
         if (l != r)
             return l < r;
     }
-    const int order = NaturalCompare(left.data(Qt::DisplayRole).toString(), right.data(Qt::DisplayRole).toString());
+    const int order =
+        NaturalCompare(left.data(Qt::DisplayRole).toString(), right.data(Qt::DisplayRole).toString());
     if (order != 0)
         return order < 0;
     return left.row() < right.row();

@@ -5,7 +5,9 @@
 namespace permutor::dialogs::qt {
 
 namespace {
-QString ToQ(const std::string& text) { return QString::fromStdString(text); }
+QString ToQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
 } // namespace
 
 TTableModel::TTableModel(ITableSource& source, QObject* parent)
