@@ -45,9 +45,19 @@ IDialogViews* LoadDialogViewsFrom(const std::string& path, std::string& error) {
     return views;
 }
 
+namespace {
+IDialogViews* gInstalled = nullptr;
+} // namespace
+
+void DialogViews_Install(IDialogViews* views) {
+    gInstalled = views;
+}
+
 IDialogViews* LoadDesktopDialogViews(std::string& error) {
     static IDialogViews* loaded = nullptr;
     error.clear();
+    if (gInstalled)
+        return gInstalled;
     if (!loaded)
         loaded = LoadDialogViewsFrom(DialogViewsLibraryPath(), error);
     return loaded;

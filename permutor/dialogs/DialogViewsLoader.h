@@ -20,4 +20,9 @@ std::string DialogViewsLibraryPath();
 // opened stays loaded (its windows' code must outlive every dialog).
 IDialogViews* LoadDialogViewsFrom(const std::string& path, std::string& error);
 
+// Views a host already has (windows linked into the program, or a test's scripted views):
+// LoadDesktopDialogViews answers these from now on without opening a library. None goes back to
+// loading the plug-in.
+void DialogViews_Install(IDialogViews* views);
+
 } // namespace permutor::dialogs

@@ -20,6 +20,18 @@ TEST(DialogViewsLoader, OpensThePluginAndNamesTheFileWhenItCannot) {
     EXPECT_EQ(LoadDesktopDialogViews(error), nullptr);
     EXPECT_NE(error.find(expected.string()), std::string::npos) << error;
 
+    // Views a host installed are answered without looking for a library, until withdrawn.
+    struct TNoViews : IDialogViews {
+        bool ShowComponentList(IComponentListState&) override { return false; }
+        bool ShowComponentSwap(IComponentSwapState&) override { return false; }
+    } installed;
+    DialogViews_Install(&installed);
+    EXPECT_EQ(LoadDesktopDialogViews(error), &installed);
+    EXPECT_TRUE(error.empty()) << error;
+    DialogViews_Install(nullptr);
+    EXPECT_EQ(LoadDesktopDialogViews(error), nullptr);
+    EXPECT_FALSE(error.empty());
+
     const std::string missing = "/nonexistent/" + std::string(cDialogViewsLibraryName);
     EXPECT_EQ(LoadDialogViewsFrom(missing, error), nullptr);
     EXPECT_NE(error.find("Cannot load the dialog windows from " + missing), std::string::npos) << error;
