@@ -93,7 +93,11 @@ TEST(GridWidgets, SortingIsNaturalAndChecksSortByState) {
     EXPECT_EQ(ColumnInViewOrder(grid, 0), (QStringList{"U2", "u3", "U9", "U10"}));
     grid.sortByColumn(0, Qt::DescendingOrder);
     EXPECT_EQ(ColumnInViewOrder(grid, 0), (QStringList{"U10", "U9", "u3", "U2"}));
-    // No box first, then clear boxes, then ticked ones (ties in source order).
+    // No box first, then clear boxes, then ticked ones; equal cells keep the previous order, so
+    // the designators stay descending among the ticked ones: a sort on two columns.
+    grid.sortByColumn(3, Qt::AscendingOrder);
+    EXPECT_EQ(ColumnInViewOrder(grid, 0), (QStringList{"U10", "u3", "U9", "U2"}));
+    grid.sortByColumn(0, Qt::AscendingOrder);
     grid.sortByColumn(3, Qt::AscendingOrder);
     EXPECT_EQ(ColumnInViewOrder(grid, 0), (QStringList{"U10", "u3", "U2", "U9"}));
     EXPECT_EQ(grid.SourceRowAt(0), 0);

@@ -2,6 +2,8 @@
 
 #include "permutor/dialogs/qt/TableModel.h"
 
+#include <algorithm>
+
 namespace permutor::dialogs::qt {
 
 int NaturalCompare(const QString& a, const QString& b) {
@@ -48,14 +50,22 @@ TSortProxy::TSortProxy(QObject* parent) : QSortFilterProxyModel(parent) {
     setDynamicSortFilter(true);
 }
 
-QList<int> TSortProxy::SourceRowsInViewOrder() const {
-    QList<int> rows;
-    for (int row = 0; row < rowCount(); ++row)
-        rows.append(mapToSource(index(row, 0)).row());
-    return rows;
+void TSortProxy::sort(int column, Qt::SortOrder order) {
+    // The column sorted last leads; the ones sorted before break its ties.
+    FKeys.erase(
+        std::remove_if(FKeys.begin(), FKeys.end(), [column](const auto& key) { return key.first == column; }),
+        FKeys.end());
+    if (column >= 0) {
+        FKeys.insert(FKeys.begin(), {column, order});
+        if (FKeys.size() > cMaxSortKeys)
+            FKeys.resize(cMaxSortKeys);
+    } else {
+        FKeys.clear();
+    }
+    QSortFilterProxyModel::sort(column, order);
 }
 
-bool TSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+int TSortProxy::Compare(const QModelIndex& left, const QModelIndex& right) {
     const QVariant checkLeft = left.data(Qt::CheckStateRole);
     const QVariant checkRight = right.data(Qt::CheckStateRole);
     if (checkLeft.isValid() || checkRight.isValid()) {
@@ -63,13 +73,26 @@ bool TSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) con
         const int l = checkLeft.isValid() ? checkLeft.toInt() + 1 : 0;
         const int r = checkRight.isValid() ? checkRight.toInt() + 1 : 0;
         if (l != r)
-            return l < r;
+            return l < r ? -1 : 1;
     }
-    const int order =
-        NaturalCompare(left.data(Qt::DisplayRole).toString(), right.data(Qt::DisplayRole).toString());
-    if (order != 0)
+    return NaturalCompare(left.data(Qt::DisplayRole).toString(), right.data(Qt::DisplayRole).toString());
+}
+
+bool TSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    if (const int order = Compare(left, right); order != 0)
         return order < 0;
-    return left.row() < right.row();
+    // Qt asks lessThan(right, left) for a descending sort; a tie-breaking key keeps its own
+    // direction whatever the leading one's.
+    const bool leadDescending = sortOrder() == Qt::DescendingOrder;
+    for (std::size_t k = 1; k < FKeys.size(); ++k) {
+        const auto [column, order] = FKeys[k];
+        const int tie = Compare(left.sibling(left.row(), column), right.sibling(right.row(), column));
+        if (tie == 0)
+            continue;
+        const bool before = order == Qt::AscendingOrder ? tie < 0 : tie > 0;
+        return leadDescending ? !before : before;
+    }
+    return false;
 }
 
 } // namespace permutor::dialogs::qt
