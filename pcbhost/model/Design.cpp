@@ -66,6 +66,14 @@ std::string TDesignPin::SwapId(TSwapIdKind kind) {
     return FPin ? FPin->SwapId(kind) : std::string();
 }
 
+std::string TDesignPin::PinName() {
+    return FPin ? FPin->PinName() : std::string();
+}
+
+std::string TDesignPin::ElectricalType() {
+    return FPin ? FPin->PinType() : std::string();
+}
+
 void TDesignNet::AddMember(std::int32_t list, IPtr<IDMObject> member) {
     if (list >= 1 && list <= 3)
         FLists[list - 1].push_back(std::move(member));
@@ -142,9 +150,8 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
         c->Place.DocumentPath = sheetPath;
         c->Place.LocationKey = LocationKeyOf(sheetPath + "|component|" + symbol->Designator, 0, 0);
         for (auto& impl : symbol->Implementations) {
-            c->Implementations.push_back(
-                MakeObject<TComponentImplementation>(impl.ModelType, impl.ModelName, impl.FullPath,
-                                                     impl.DataFileLinks));
+            c->Implementations.push_back(MakeObject<TComponentImplementation>(
+                impl.ModelType, impl.ModelName, impl.FullPath, impl.DataFileLinks));
             if (!impl.FullPath.empty())
                 c->Place.ChildItems.push_back(MakeObject<TChildItem>(impl.FullPath));
         }

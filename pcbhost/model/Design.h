@@ -93,6 +93,8 @@ public:
     IPtr<IComponent> OwningComponent() override;
     std::string CrossProbeId() override;
     std::string SwapId(TSwapIdKind kind) override;
+    std::string PinName() override;
+    std::string ElectricalType() override;
 
 private:
     TDesignComponent* FOwner;

@@ -34,6 +34,9 @@ public:
     const std::string& DesignatorText() const { return FDesignator; }
     void SetPinName(std::string name) { FPinName = std::move(name); }
     const std::string& PinName() const { return FPinName; }
+    // The electrical type as the library writes it ("input", "passive"...).
+    void SetPinType(std::string type) { FPinType = std::move(type); }
+    const std::string& PinType() const { return FPinType; }
     // The pin's net when there is no board to take nets from.
     void SetNetName(std::string name) { FNetName = std::move(name); }
     const std::string& NetName() const { return FNetName; }
@@ -59,7 +62,7 @@ private:
     friend class TSchSymbol;
     static std::size_t Index(TSwapIdKind kind) { return std::size_t(kind) & 3; }
     TSchSymbol* FSymbol;
-    std::string FDesignator, FPinName, FNetName;
+    std::string FDesignator, FPinName, FPinType, FNetName;
     std::int32_t FUnit;
     bool FHasPosition = false;
     double FX = 0, FY = 0;

@@ -1,8 +1,8 @@
 #include "pcbhost/project/SchematicFiles.h"
 
 #include "pcbhost/model/Board.h"
-#include "pcbhost/project/ChildItems.h"
 #include "pcbhost/model/PinInfo.h"
+#include "pcbhost/project/ChildItems.h"
 #include "pcbhost/project/SchematicConnectivity.h"
 #include "permutor/host/Text.h"
 
@@ -75,7 +75,7 @@ std::string SheetFieldValue(Node sheet, std::int64_t id, std::string_view name, 
 }
 
 struct TLibPin {
-    std::string Number, Name;
+    std::string Number, Name, Type;
     std::int32_t Unit;
     double X, Y;
 };
@@ -99,8 +99,8 @@ std::vector<TLibPin> LibraryPins(Node lib, std::int32_t style, std::int32_t& uni
             std::string num(number.valueAt(1));
             if (!seen.insert(num).second)
                 continue;
-            pins.push_back({num, name ? std::string(name.valueAt(1)) : std::string(), unit, at.doubleAt(1),
-                            at.doubleAt(2)});
+            pins.push_back({num, name ? std::string(name.valueAt(1)) : std::string(),
+                            std::string(pin.valueAt(1)), unit, at.doubleAt(1), at.doubleAt(2)});
         }
     }
     return pins;
@@ -345,8 +345,11 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
             component->Comment = PropertyValue(symbol, "Value");
             component->Footprint = PropertyValue(symbol, "Footprint");
             component->LibraryReference = std::string(symbol.find("lib_id").valueAt(1));
-            for (const auto& p : libPins)
-                component->AddPin(p.Number, p.Unit).SetPinName(p.Name);
+            for (const auto& p : libPins) {
+                TSchPin& pin = component->AddPin(p.Number, p.Unit);
+                pin.SetPinName(p.Name);
+                pin.SetPinType(p.Type);
+            }
             // An FPGA's pin report, relative to the sheet's folder: the component's pin
             // information model.
             if (const std::string report = PropertyValue(symbol, cPinInfoField); !report.empty())

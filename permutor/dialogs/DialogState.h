@@ -237,7 +237,8 @@ public:
     virtual std::vector<TMenuItem> PopupMenu(TSwapList list) = 0;
     virtual void RunMenuItem(TSwapList list, std::int32_t id) = 0;
 
-    // OK encodes the edits into the component and answers true; Cancel leaves it untouched.
+    // OK and Cancel answer whether the dialog may close. The edits are encoded into the component
+    // by the dialog's owner once the view returned true; after Cancel the component is untouched.
     virtual bool OK() = 0;
     virtual bool Cancel() = 0;
 

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace permutor::dialogs {
+class IDialogViews;
+}
+
 namespace permutor::host {
 
 class IWorkspace;
@@ -148,6 +152,10 @@ public:
     virtual void View_Redraw() = 0;
     // Shows the given pins (one name per line) in a component preview window.
     virtual void Preview_ShowPins(std::uintptr_t viewHandle, const std::string& pinNames) = 0;
+    // The host's own form of the module's configuration dialogs (a terminal shows their rows and
+    // takes their actions as commands); none when the host has none. The module uses it when no
+    // desktop runs, or when its desktop dialogs cannot be loaded. Owned by the host.
+    virtual dialogs::IDialogViews* DialogViews() { return nullptr; }
 };
 
 // The host application as the module sees it.

@@ -69,6 +69,10 @@ public:
     virtual IPtr<IComponent> OwningComponent() = 0;
     virtual std::string CrossProbeId() = 0;
     virtual std::string SwapId(TSwapIdKind kind) = 0;
+    // The pin's name and electrical type as its symbol gives them; empty where the host does not
+    // know them.
+    virtual std::string PinName() { return {}; }
+    virtual std::string ElectricalType() { return {}; }
 };
 
 // A net of the compiled design. Members come in three lists (pins, net labels, ports) whose
