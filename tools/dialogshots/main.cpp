@@ -66,7 +66,12 @@ int main(int argc, char** argv) {
     const QString bga = argc == 5 ? argv[4] : "U1";
 
     try {
-        pcbhost::THost host;
+        // Options in a folder of our own: the user's saved layouts are neither read nor changed.
+        const QString options = QDir(gOut).filePath(".options");
+        QDir(options).removeRecursively();
+        pcbhost::THostSettings settings;
+        settings.OptionsDirectory = options.toStdString();
+        pcbhost::THost host(settings);
         host.UI().SetDesktopUI(true);
         // The tour ends with Cancel; its confirmation is answered Yes, so nothing is written.
         host.UI().SetAnswerForCaption("Confirm Abandon Changes?", permutor::host::eModal_Yes);
@@ -83,10 +88,19 @@ int main(int argc, char** argv) {
                 TGridView& subParts = dialog.Grid(TSwapList::eSwapList_SubParts);
                 SelectAllRows(subParts);
                 Step(TriggerMenuPath(*dialog.BuildPopupMenu(TSwapList::eSwapList_SubParts),
+                                     {"Remove From Part-Swap Group"}),
+                     "Remove From Part-Swap Group");
+                ProcessPendingEvents();
+                // The four gates, not the power unit.
+                Step(SelectRowsWhere(subParts, "Name",
+                                     [&](const QString& name) {
+                                         return name.size() == nand.size() + 1 &&
+                                                QString("ABCD").contains(name.back());
+                                     }) == 4,
+                     "selecting the four gates");
+                Step(TriggerMenuPath(*dialog.BuildPopupMenu(TSwapList::eSwapList_SubParts),
                                      {"Add To Part-Swap Group", "&New"}),
                      "Add To Part-Swap Group / New");
-                ProcessPendingEvents();
-                SelectAllRows(subParts);
                 ProcessPendingEvents();
                 Shot(dialog, "configure-component-parts");
             } else {
@@ -98,6 +112,10 @@ int main(int argc, char** argv) {
                 Step(TriggerMenuPath(*menu, {"Assign Pin-Swap Groups By", "IO Bank #"}),
                      "Assign Pin-Swap Groups By / IO Bank #");
                 ProcessPendingEvents();
+                // A few rows selected, so the picture shows the columns' shades too.
+                Step(SelectRowsWhere(pins, "Designator",
+                                     [](const QString& d) { return d == "G7" || d == "G8"; }) == 2,
+                     "selecting two pins");
                 Shot(dialog, "configure-component-pins");
                 dialog.Pages().setCurrentIndex(static_cast<int>(TSwapPage::ePage_Pairs));
                 Shot(dialog, "configure-component-pairs");
@@ -120,6 +138,7 @@ int main(int argc, char** argv) {
         ConfigurePinSwap_Run(project->BoardPath(), "", "");
         DialogViews_Install(nullptr);
         permutor::host::Client_Set(nullptr);
+        QDir(options).removeRecursively();
         for (const auto& box : host.UI().Boxes())
             std::fprintf(stderr, "dialogshots: box %s: %s\n", box.Caption.c_str(), box.Text.c_str());
         Step(views.ListShown == 1 && views.SwapShown == 2, "opening the dialogs");

@@ -82,7 +82,11 @@ void TBandedHeader::paintSection(QPainter* painter, const QRect& rect, int logic
     painter->setClipRect(QRect(rect.left(), rect.top(), rect.width(), split - rect.top()), Qt::IntersectClip);
     QStyleOptionHeader option;
     initStyleOption(&option);
-    option.rect = QRect(band.left(), rect.top(), band.width(), split - rect.top());
+    // Centred on the part of the band in view, so a band wider than the grid keeps its caption
+    // readable while it is scrolled.
+    const int left = qMax(band.left(), 0);
+    const int right = qMin(band.right(), viewport()->width() - 1);
+    option.rect = QRect(left, rect.top(), qMax(right - left + 1, 1), split - rect.top());
     option.section = logicalIndex;
     option.text = model()->headerData(logicalIndex, Qt::Horizontal, BandCaptionRole).toString();
     option.textAlignment = Qt::AlignCenter;

@@ -65,10 +65,9 @@ TComponentListDialog::TComponentListDialog(IComponentListState& state, QWidget* 
     layout->addWidget(FGrid, 1);
     layout->addLayout(bar);
 
-    // Columns fit their captions and contents first; a saved layout then takes over.
-    FGrid->resizeColumnsToContents();
-    for (int column = 0; column < FSource->ColumnCount(); ++column)
-        FGrid->setColumnWidth(column, qMax(FGrid->columnWidth(column) + 8, 60));
+    // Columns fit their captions and contents, all of them within the window's width (less its
+    // margins and a scroll bar); a saved layout then takes over.
+    FGrid->FitColumns(240, state.ClientWidth() - 48);
     if (!FGrid->RestoreLayout(ToQ(state.LayoutValue(cGridLayoutName)))) {
         const int sortColumn = state.SortColumn();
         if (sortColumn >= 0)

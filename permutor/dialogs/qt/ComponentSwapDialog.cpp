@@ -63,9 +63,8 @@ TGridView* TComponentSwapDialog::MakeGrid(TSwapList list) {
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed);
-    grid->resizeColumnsToContents();
-    for (int column = 0; column < source->ColumnCount(); ++column)
-        grid->setColumnWidth(column, qBound(60, grid->columnWidth(column) + 8, 260));
+    // The pin grid has more columns than fit; it scrolls, but no column takes too much.
+    grid->FitColumns(220, 0);
     if (!grid->RestoreLayout(ToQ(FState.LayoutValue(LayoutName(list))))) {
         const int sortColumn = FState.SortColumn(list);
         if (sortColumn >= 0)

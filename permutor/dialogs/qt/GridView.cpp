@@ -129,6 +129,37 @@ int TGridView::ColumnByCaption(const QString& caption) const {
     return -1;
 }
 
+void TGridView::FitColumns(int widest, int available) {
+    resizeColumnsToContents();
+    std::vector<int> widths;
+    for (int column = 0; column < FModel->columnCount(); ++column) {
+        const int width = qMin(columnWidth(column) + 8, widest);
+        setColumnWidth(column, width);
+        if (!isColumnHidden(column))
+            widths.push_back(width);
+    }
+    const auto total = [&widths](int cap) {
+        int sum = 0;
+        for (const int width : widths)
+            sum += qMin(width, cap);
+        return sum;
+    };
+    if (available <= 0 || total(widest) <= available)
+        return;
+    // The largest cap that fits, found by halving; columns narrower than it keep their width.
+    int low = 48;
+    int high = widest;
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (total(middle) <= available)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    for (int column = 0; column < FModel->columnCount(); ++column)
+        setColumnWidth(column, qMin(columnWidth(column), low));
+}
+
 QString TGridView::SaveLayout() const {
     return QString::fromLatin1(FHeader->saveState().toBase64());
 }

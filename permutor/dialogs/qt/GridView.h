@@ -39,6 +39,10 @@ public:
     // The view position of a source column caption; -1 when none has it.
     int ColumnByCaption(const QString& caption) const;
 
+    // Widths from captions and contents, each at most `widest`; then, when they need more than
+    // `available` pixels together, the widest are narrowed alike until all fit (none below 48).
+    void FitColumns(int widest, int available);
+
     // The column layout (order, widths, sorting) as text for the options storage, and back.
     QString SaveLayout() const;
     bool RestoreLayout(const QString& text);
