@@ -255,6 +255,13 @@ TEST_F(DialogWindowsTest, GatesPinsByBankAndAPairMadeInTheWindowsAreWrittenOnOK)
             const QString pairGroup = CellOf(pairs, "Designator", "A1", "Pair Group");
             EXPECT_FALSE(pairGroup.isEmpty());
             EXPECT_EQ(CellOf(pairs, "Designator", "A2", "Pair Group"), pairGroup);
+            // The FPGA's pairs: the second pin's columns come back, wide enough to read.
+            dialog.PairModeCombo().setCurrentIndex(2);
+            ProcessPendingEvents();
+            EXPECT_FALSE(pairs.isColumnHidden(1));
+            EXPECT_EQ(pairs.Model().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Designator 1");
+            EXPECT_GE(pairs.columnWidth(1), pairs.fontMetrics().horizontalAdvance("Designator 1"));
+            EXPECT_EQ(CellOf(pairs, "Designator 0", "G7", "Designator 1"), "G8");
         }
         dialog.OKButton().click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -33,16 +34,24 @@ namespace {
 QString gOut;
 int gFailures = 0;
 
-void Shot(QWidget& window, const QString& name) {
-    window.raise();
-    ProcessPendingEvents();
+void Save(const QPixmap& picture, const QString& name) {
     const QString path = QDir(gOut).filePath(name + ".png");
-    if (window.grab().save(path))
+    if (picture.save(path))
         std::printf("%s\n", qPrintable(path));
     else {
         std::fprintf(stderr, "dialogshots: cannot write %s\n", qPrintable(path));
         ++gFailures;
     }
+}
+
+// `smallName`: also a copy at most 900 pixels wide (for the README).
+void Shot(QWidget& window, const QString& name, const QString& smallName = {}) {
+    window.raise();
+    ProcessPendingEvents();
+    const QPixmap picture = window.grab();
+    Save(picture, name);
+    if (!smallName.isEmpty())
+        Save(picture.width() > 900 ? picture.scaledToWidth(900, Qt::SmoothTransformation) : picture, smallName);
 }
 
 void Step(bool ok, const char* what) {
@@ -117,7 +126,10 @@ int main(int argc, char** argv) {
                                      [](const QString& d) { return d == "G7" || d == "G8"; }) == 2,
                      "selecting two pins");
                 Shot(dialog, "configure-component-pins");
+                // The pairs the FPGA's pin data names.
                 dialog.Pages().setCurrentIndex(static_cast<int>(TSwapPage::ePage_Pairs));
+                dialog.PairModeCombo().setCurrentIndex(2);
+                ProcessPendingEvents();
                 Shot(dialog, "configure-component-pairs");
             }
             dialog.OKButton().click();
@@ -131,7 +143,7 @@ int main(int argc, char** argv) {
                 dialog.ConfigureButton().click();
                 ProcessPendingEvents();
             }
-            Shot(dialog, "configure-list-changed");
+            Shot(dialog, "configure-list-changed", "configure-list-small");
             dialog.CancelButton().click();
         };
         DialogViews_Install(&views);

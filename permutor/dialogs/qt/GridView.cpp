@@ -77,7 +77,18 @@ void TGridView::ApplyColumnVisibility() {
         const TDialogColumn info = FSource.Column(column);
         const bool bandShown =
             info.Band < 0 || info.Band >= FSource.BandCount() || FSource.Band(info.Band).Visible;
-        setColumnHidden(column, !info.Visible || !bandShown);
+        const bool hide = !info.Visible || !bandShown;
+        if (FHidden.size() < static_cast<std::size_t>(column + 1))
+            FHidden.resize(column + 1, false);
+        // A column hidden since the grid was laid out has no width of its own yet. (The header
+        // forgets hidden sections when the model resets; hence our own record.)
+        if (!hide && FHidden[column]) {
+            setColumnHidden(column, false);
+            resizeColumnToContents(column);
+            setColumnWidth(column, qMin(columnWidth(column) + 8, FWidest));
+        }
+        setColumnHidden(column, hide);
+        FHidden[column] = hide;
     }
 }
 
@@ -130,6 +141,7 @@ int TGridView::ColumnByCaption(const QString& caption) const {
 }
 
 void TGridView::FitColumns(int widest, int available) {
+    FWidest = widest;
     resizeColumnsToContents();
     std::vector<int> widths;
     for (int column = 0; column < FModel->columnCount(); ++column) {

@@ -7,6 +7,8 @@
 
 #include <QTableView>
 
+#include <vector>
+
 namespace permutor::dialogs::qt {
 
 class TBandedHeader;
@@ -54,6 +56,8 @@ private:
     TTableModel* FModel;
     TSortProxy* FProxy;
     TBandedHeader* FHeader;
+    int FWidest = 240;
+    std::vector<bool> FHidden; // per column, as last applied
 };
 
 } // namespace permutor::dialogs::qt
