@@ -100,6 +100,11 @@ TEST(GridWidgets, SortingIsNaturalAndChecksSortByState) {
     grid.sortByColumn(0, Qt::AscendingOrder);
     grid.sortByColumn(3, Qt::AscendingOrder);
     EXPECT_EQ(ColumnInViewOrder(grid, 0), (QStringList{"U10", "u3", "U2", "U9"}));
+    // The tie-breaking column keeps its own direction under a descending lead.
+    grid.sortByColumn(3, Qt::DescendingOrder);
+    EXPECT_EQ(ColumnInViewOrder(grid, 0), (QStringList{"U2", "U9", "u3", "U10"}));
+    grid.sortByColumn(0, Qt::AscendingOrder);
+    grid.sortByColumn(3, Qt::AscendingOrder);
     EXPECT_EQ(grid.SourceRowAt(0), 0);
     EXPECT_EQ(grid.SourceRowAt(3), 3);
     EXPECT_EQ(grid.SourceRowAt(4), -1);
