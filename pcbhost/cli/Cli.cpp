@@ -1,8 +1,8 @@
 #include "pcbhost/cli/Cli.h"
 
 #include "pcbhost/cli/AbortKey.h"
-#include "pcbhost/cli/KestrelSwap.h"
 #include "pcbhost/cli/FpgaPins.h"
+#include "pcbhost/cli/KestrelSwap.h"
 #include "pcbhost/cli/Session.h"
 #include "pcbhost/cli/SubCommands.h"
 
@@ -160,6 +160,12 @@ int Cli_Main(const std::vector<std::string>& args, TConsole& console) {
     auto* configure = app.add_subcommand("configure", "Configure pin swapping (ConfigurePermutor)");
     configure->add_option("document", a.Document, "A .kicad_pro, .kicad_sch or .kicad_pcb")->required();
     configure->add_option("component", a.Reference, "The reference of the component to configure");
+    configure
+        ->add_option("--do", options.DialogCommands,
+                     "A command for the dialogs, as typed at their prompt (repeatable, in order; "
+                     "e.g. --do \"open U2\" --do ok --do ok); type help at the prompt for the list")
+        ->type_name("COMMAND")
+        ->allow_extra_args(false);
 
     auto* query = app.add_subcommand("query", "Ask the route-time interface about pads");
     query->add_option("document", a.Document, "A .kicad_pcb or .kicad_pro")->required();

@@ -51,6 +51,8 @@ struct TGlobalOptions {
     bool Yes = false, No = false;
     std::vector<TAnswerOption> Answers;
     std::vector<TPickOption> Picks;
+    // configure --do: commands for the configuration dialogs, in order, before any prompt.
+    std::vector<std::string> DialogCommands;
     // Makes the optimiser's random choices repeatable once the host can hand it to the module.
     std::optional<std::uint64_t> Seed;
     bool Json = false;

@@ -210,7 +210,11 @@ int Run_Configure(const TGlobalOptions& options, TReport& report, const TSubComm
         report.Data()["reference"] = args.Reference;
     }
     session.LoadModule();
-    return LaunchInSession(session, report, "ConfigurePermutor", parameters, false);
+    const int code = LaunchInSession(session, report, "ConfigurePermutor", parameters, false);
+    // A dialog command that failed closed the dialogs unapplied: the run did not do what it was asked.
+    const auto& errors = session.UI().DialogErrors();
+    report.Data()["dialog_errors"] = errors;
+    return errors.empty() ? code : eExit_CommandError;
 }
 
 int Run_Commands(const TGlobalOptions& options, TReport& report, const TSubCommandArgs& args) {

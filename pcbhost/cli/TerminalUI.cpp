@@ -71,7 +71,33 @@ const char* AnswerName(TModalResult r) {
 } // namespace
 
 TTerminalUI::TTerminalUI(const TGlobalOptions& options, TReport& report)
-    : FOptions(options), FReport(report) {}
+    : FOptions(options), FReport(report),
+      FDialogPlayer(
+          [this](const std::string& prompt, std::string& line) { return ReadDialogCommand(prompt, line); },
+          [this](const std::string& text) { FReport.Text() << text << std::flush; }) {
+    FDialogPlayer.SetErrorSink([this](const std::string& error) {
+        FReport.Text() << std::flush;
+        FReport.Error(error);
+    });
+}
+
+bool TTerminalUI::ReadDialogCommand(const std::string& prompt, std::string& line) {
+    if (FNextDialogCommand < FOptions.DialogCommands.size()) {
+        line = FOptions.DialogCommands[FNextDialogCommand++];
+        // Echoed, so that the output reads as the session it stands for.
+        FReport.Text() << prompt << line << "\n";
+        return true;
+    }
+    if (!Interactive())
+        return false;
+    return ReadLine(prompt, line);
+}
+
+permutor::dialogs::IDialogViews* TTerminalUI::DialogViews() {
+    // A person at the prompt corrects a mistyped command; a script must not run on past one.
+    FDialogPlayer.SetStopOnError(!Interactive());
+    return &FDialogPlayer;
+}
 
 bool TTerminalUI::HasUserInterface() {
     // A Ctrl-C is somebody at the keyboard: the module's questions about it reach the host, which

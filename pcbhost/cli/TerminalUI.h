@@ -17,6 +17,7 @@
 
 #include "pcbhost/cli/Options.h"
 #include "pcbhost/cli/Report.h"
+#include "pcbhost/model/DialogPlayer.h"
 
 #include "permutor/host/Host.h"
 
@@ -80,11 +81,18 @@ public:
     void Highlight_Show(const std::vector<std::uintptr_t>& objects) override;
     void View_Redraw() override;
     void Preview_ShowPins(std::uintptr_t viewHandle, const std::string& pinNames) override;
+    // The dialogs on the terminal: their commands come from --do, then from the prompt when a
+    // person is at the terminal; a script stops at its first failing command.
+    permutor::dialogs::IDialogViews* DialogViews() override;
+    // The dialog commands that failed.
+    const std::vector<std::string>& DialogErrors() const { return FDialogPlayer.Errors(); }
 
 private:
     bool Interactive() const;
     // One line from the terminal; false at end of input.
     bool ReadLine(const std::string& prompt, std::string& line);
+    // The next dialog command: from --do, else from the prompt; false when there is none.
+    bool ReadDialogCommand(const std::string& prompt, std::string& line);
     // Asks on the terminal until yes or no (an empty line meaning `emptyMeans`); nothing when the
     // input ends or five answers could not be read.
     std::optional<bool> PromptYesNo(const std::string& caption, const std::string& text, const char* choices,
@@ -125,6 +133,8 @@ private:
     bool FAbortPending = false;
     // The user confirmed stopping the running command.
     bool FStopped = false;
+    std::size_t FNextDialogCommand = 0;
+    TDialogPlayer FDialogPlayer;
 };
 
 } // namespace pcbhost::cli

@@ -3,6 +3,7 @@
 // the caller fills. A terminal or desktop front end implements IHostUI in its own way.
 #pragma once
 
+#include "pcbhost/model/DialogPlayer.h"
 #include "permutor/host/Host.h"
 
 #include <cstdint>
@@ -43,6 +44,8 @@ struct TProgressRecord {
 
 class TScriptedUI : public TUnknownImpl<IHostUI> {
 public:
+    TScriptedUI() { FDialogPlayer.SetStopOnError(true); }
+
     // ---- script ----
     void SetUserInterface(bool present) { FHasUserInterface = present; }
     // Whether this script plays a desktop front end (default: no).
@@ -70,6 +73,15 @@ public:
     // further polls (to abort in the middle of long work).
     void PressAbortKey() { ++FAbortPresses; }
     void PressAbortKeyAfterPolls(std::int32_t polls) { FAbortAfterPolls = polls; }
+
+    // Commands for the dialogs' own form (see TDialogPlayer), in order; when they run out, the
+    // open dialogs close with Cancel. The first command that fails cancels them too.
+    void QueueDialogCommand(const std::string& command) { FDialogCommands.push_back(command); }
+    void ClearDialogCommands() { FDialogCommands.clear(); }
+    // What the dialogs printed, and the commands that failed.
+    const std::string& DialogTranscript() const { return FDialogTranscript; }
+    const std::vector<std::string>& DialogErrors() const { return FDialogPlayer.Errors(); }
+    std::size_t PendingDialogCommands() const { return FDialogCommands.size(); }
 
     // ---- records ----
     const std::vector<TMessageBoxRecord>& Boxes() const { return FBoxes; }
@@ -117,6 +129,7 @@ public:
     void Preview_ShowPins(std::uintptr_t, const std::string& pinNames) override {
         FPreviewPins.push_back(pinNames);
     }
+    permutor::dialogs::IDialogViews* DialogViews() override { return &FDialogPlayer; }
 
 private:
     bool FHasUserInterface = true;
@@ -146,6 +159,17 @@ private:
     std::vector<std::vector<std::uintptr_t>> FHighlights;
     std::vector<std::string> FPreviewPins;
     std::int32_t FWaitDepth = 0, FStatusDepth = 0, FProcessMessages = 0, FRedraws = 0;
+    std::deque<std::string> FDialogCommands;
+    std::string FDialogTranscript;
+    TDialogPlayer FDialogPlayer{[this](const std::string& prompt, std::string& line) {
+                                    if (FDialogCommands.empty())
+                                        return false;
+                                    line = FDialogCommands.front();
+                                    FDialogCommands.pop_front();
+                                    FDialogTranscript += prompt + line + "\n";
+                                    return true;
+                                },
+                                [this](const std::string& text) { FDialogTranscript += text; }};
 };
 
 } // namespace pcbhost
