@@ -259,7 +259,8 @@ TEST_F(DialogWindowsTest, GatesPinsByBankAndAPairMadeInTheWindowsAreWrittenOnOK)
             dialog.PairModeCombo().setCurrentIndex(2);
             ProcessPendingEvents();
             EXPECT_FALSE(pairs.isColumnHidden(1));
-            EXPECT_EQ(pairs.Model().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Designator 1");
+            EXPECT_EQ(pairs.Model().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+                      "Designator 1");
             EXPECT_GE(pairs.columnWidth(1), pairs.fontMetrics().horizontalAdvance("Designator 1"));
             EXPECT_EQ(CellOf(pairs, "Designator 0", "G7", "Designator 1"), "G8");
         }

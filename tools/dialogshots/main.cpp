@@ -16,10 +16,10 @@
 #include "pcbhost/project/KicadProject.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
-#include <QComboBox>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -51,7 +51,8 @@ void Shot(QWidget& window, const QString& name, const QString& smallName = {}) {
     const QPixmap picture = window.grab();
     Save(picture, name);
     if (!smallName.isEmpty())
-        Save(picture.width() > 900 ? picture.scaledToWidth(900, Qt::SmoothTransformation) : picture, smallName);
+        Save(picture.width() > 900 ? picture.scaledToWidth(900, Qt::SmoothTransformation) : picture,
+             smallName);
 }
 
 void Step(bool ok, const char* what) {
