@@ -87,7 +87,8 @@ public:
         FFill.setFillRule(Qt::WindingFill);
         FZones.setFillRule(Qt::WindingFill);
         prepareGeometryChange();
-        FBounds = FBounds.adjusted(-0.5, -0.5, 0.5, 0.5);
+        if (!FBounds.isNull())
+            FBounds = FBounds.adjusted(-0.5, -0.5, 0.5, 0.5);
     }
 
     QRectF boundingRect() const override { return FBounds; }
@@ -247,11 +248,14 @@ void TBoardScene::Build(TBoard* board) {
     for (const auto& layer : FLayers) {
         static_cast<TCopperItem*>(layer.Item)->Finish();
         addItem(layer.Item);
-        FBoardRect |= layer.Item->boundingRect();
+        // An empty layer has no extent (not a point at the origin).
+        if (!layer.Item->boundingRect().isNull())
+            FBoardRect |= layer.Item->boundingRect();
     }
     through->Finish();
     addItem(through);
-    FBoardRect |= through->boundingRect();
+    if (!through->boundingRect().isNull())
+        FBoardRect |= through->boundingRect();
     FLayers.push_back({cLayer_ThroughHole, QStringLiteral("Through-hole pads and vias"),
                        Layer_Colour(eV6_MultiLayer), through});
 

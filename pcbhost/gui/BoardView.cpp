@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -31,6 +32,13 @@ void TBoardView::Fit() {
         return;
     resetTransform();
     fitInView(FScene->BoardRect(), Qt::KeepAspectRatio);
+    FFitted = true;
+}
+
+void TBoardView::resizeEvent(QResizeEvent* event) {
+    QGraphicsView::resizeEvent(event);
+    if (FFitted)
+        Fit();
 }
 
 void TBoardView::ZoomBy(double factor) {
@@ -38,6 +46,7 @@ void TBoardView::ZoomBy(double factor) {
     // Between a whole board in a few pixels and a pad filling the screen.
     if ((factor > 1 && zoom > 2000) || (factor < 1 && zoom < 0.05))
         return;
+    FFitted = false;
     scale(factor, factor);
 }
 
@@ -85,6 +94,7 @@ void TBoardView::mouseMoveEvent(QMouseEvent* event) {
     if (!FDragging && (at - FPressAt).manhattanLength() >= cDragThreshold)
         FDragging = true;
     if (FDragging) {
+        FFitted = false;
         const QPoint delta = at - FLastAt;
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() - delta.x());
         verticalScrollBar()->setValue(verticalScrollBar()->value() - delta.y());

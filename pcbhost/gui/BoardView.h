@@ -41,10 +41,13 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     TBoardScene* FScene;
     bool FPicking = false;
+    // The whole board is shown and the user has not zoomed or panned since: a new size fits again.
+    bool FFitted = false;
     // A press that may become a drag: where it began and whether it moved far enough to pan.
     bool FPressed = false, FDragging = false;
     Qt::MouseButton FButton = Qt::NoButton;

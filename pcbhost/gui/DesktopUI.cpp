@@ -192,6 +192,10 @@ void TDesktopUI::StatusBar_SetPanelText(std::int32_t, const std::string& text) {
     FPanelLabel->setText(Q(text));
 }
 
+void TDesktopUI::ClearPanelText() {
+    FPanelLabel->clear();
+}
+
 void TDesktopUI::Progress_Begin(const std::string& caption, std::int32_t total) {
     FProgress.push_back({Q(caption), std::max<std::int32_t>(total, 0), 0});
     ShowProgress();

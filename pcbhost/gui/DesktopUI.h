@@ -37,6 +37,8 @@ public:
     // Ends a pick that waits (the window closes): it counts as cancelled.
     void CancelPick();
     bool WaitingForPick() const { return FPickLoop != nullptr; }
+    // Clears the module's status panel (its text is stale once the command is over).
+    void ClearPanelText();
     // The prompt of the pick that waits, else empty.
     const QString& PickPrompt() const { return FPrompt; }
 

@@ -7,6 +7,9 @@ namespace pcbhost::gui {
 TDocument::TDocument(IPtr<IHostUI> ui, const std::string& modulePath)
     : FConsole{FIn, FOut, FErr}, FReport(FConsole, true, false), FUI(std::move(ui)) {
     FOptions.ModulePath = modulePath;
+    // Everything the host can tell goes to the messages panel (a window has room for the list of
+    // schematic edits, and no option to ask for it).
+    FOptions.Verbose = true;
 }
 
 TDocument::~TDocument() {

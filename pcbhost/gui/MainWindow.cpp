@@ -74,6 +74,11 @@ TMainWindow::TMainWindow(const std::string& modulePath)
         FScene->RefreshRatsnest();
         UpdateFigures();
     });
+    // A box the module showed stays readable in the list after it is closed.
+    connect(FUI.get(), &TDesktopUI::MessageShown, this, [this](const QString& caption, const QString& text) {
+        AddMessage(tr("Box"), caption, FDocument ? Q(FDocument->Title()) : QString(),
+                   QString(text).simplified());
+    });
     resize(1280, 820);
     UpdateTitle();
     UpdateActions();
@@ -162,11 +167,16 @@ void TMainWindow::BuildDocks() {
     FFiguresCaption->setWordWrap(true);
     FFigures = new QTableWidget(3, 3, figures);
     FFigures->setHorizontalHeaderLabels({tr("Before"), tr("After"), tr("Change")});
-    FFigures->setVerticalHeaderLabels({tr("Ratsnest (mm)"), tr("Ratsnest lines"), tr("Cross-overs")});
+    FFigures->setVerticalHeaderLabels({tr("Ratsnest (mm)"), tr("Ratsnest lines"), tr("Proper crossings")});
     FFigures->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FFigures->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    FFigures->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    FFigures->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FFigures->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FFigures->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
     layout->addWidget(FFiguresCaption);
     layout->addWidget(FFigures);
+    layout->addStretch();
     auto* figuresDock = new QDockWidget(tr("Figures"), this);
     figuresDock->setObjectName("figures");
     figuresDock->setWidget(figures);
@@ -263,6 +273,7 @@ void TMainWindow::RunCommand(const std::string& command) {
     }
     FBusy = false;
     FScene->SetHighlight({});
+    FUI->ClearPanelText();
     AfterChange();
 }
 
