@@ -5,6 +5,8 @@
 #include "pcbhost/gui/BoardView.h"
 #include "pcbhost/project/KicadProject.h"
 
+#include <QGraphicsItem>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScrollBar>
@@ -68,6 +70,12 @@ int main(int argc, char** argv) {
     auto show = [](const char* what, TFigures f) {
         std::printf("%-28s %10.2f %10.2f\n", what, f.Mean, f.Worst);
     };
+    // What a frame costs without the board: the grab itself and the background.
+    for (const auto& layer : scene.Layers())
+        layer.Item->setVisible(false);
+    show("empty view (baseline)", Frames(view, 10, [&](int) { view.Fit(); }));
+    for (const auto& layer : scene.Layers())
+        layer.Item->setVisible(true);
     show("zoom to fit", Frames(view, 10, [&](int) { view.Fit(); }));
     show("zoom in and out (x1.2)", Frames(view, 40, [&](int i) { view.ZoomBy(i < 20 ? 1.2 : 1 / 1.2); }));
     view.Fit();

@@ -35,7 +35,10 @@ QPolygonF ScenePolygon(const std::vector<geo::TPoint>& points) {
 // translucent zone fills and drill holes, gathered once and painted in a few calls.
 class TCopperItem : public QGraphicsItem {
 public:
-    explicit TCopperItem(QColor colour, qreal zoneAlpha = 0.35) : FColour(colour), FZoneAlpha(zoneAlpha) {}
+    explicit TCopperItem(QColor colour, qreal zoneAlpha = 0.35) : FColour(colour), FZoneAlpha(zoneAlpha) {
+        // Each layer keeps its picture at the current zoom: panning and repaints only copy it.
+        setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+    }
 
     // Adds the model's copper outline of a primitive.
     void AddShape(const geo::TShape& shape) {

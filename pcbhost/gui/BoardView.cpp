@@ -2,10 +2,12 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPixmapCache>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace pcbhost::gui {
@@ -23,6 +25,8 @@ TBoardView::TBoardView(TBoardScene* scene, QWidget* parent) : QGraphicsView(scen
     setViewportUpdateMode(QGraphicsView::SmartViewportUpdate);
     setOptimizationFlags(QGraphicsView::DontSavePainterState | QGraphicsView::DontAdjustForAntialiasing);
     setFocusPolicy(Qt::StrongFocus);
+    // Room for the cached picture of every layer of a large window (Qt keeps 10 MB by default).
+    QPixmapCache::setCacheLimit(std::max(QPixmapCache::cacheLimit(), 256 * 1024));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
