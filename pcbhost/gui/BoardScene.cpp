@@ -283,7 +283,7 @@ void TBoardScene::RefreshRatsnest() {
     for (const auto& s : cli::Ratsnest_Segments(*FBoard))
         lines.append(QLineF(ToSceneMM(double(s.X1)), ToSceneMM(double(s.Y1)), ToSceneMM(double(s.X2)),
                             ToSceneMM(double(s.Y2))));
-    FRatsnestLines = std::size_t(lines.size());
+    FRatsnestLines = lines;
     static_cast<TRatsnestItem*>(FRatsnest)->SetLines(std::move(lines));
 }
 

@@ -9,8 +9,10 @@
 
 #include <QColor>
 #include <QGraphicsScene>
+#include <QLineF>
 #include <QPainterPath>
 #include <QString>
+#include <QVector>
 
 #include <cstdint>
 #include <map>
@@ -56,8 +58,9 @@ public:
     bool LayerVisible(std::int32_t key) const;
     // The extent of the board's copper, with a margin.
     QRectF BoardRect() const { return FBoardRect; }
-    // Ratsnest lines drawn now.
-    std::size_t RatsnestLineCount() const { return FRatsnestLines; }
+    // Ratsnest lines drawn now (scene millimetres).
+    std::size_t RatsnestLineCount() const { return std::size_t(FRatsnestLines.size()); }
+    const QVector<QLineF>& RatsnestLines() const { return FRatsnestLines; }
 
     // The pad under a point (scene millimetres) on a visible layer, or null.
     TPad* PadAt(QPointF at) const;
@@ -69,7 +72,7 @@ private:
     QGraphicsItem* FHighlight = nullptr;
     std::vector<TPrimitive*> FHighlighted;
     QRectF FBoardRect;
-    std::size_t FRatsnestLines = 0;
+    QVector<QLineF> FRatsnestLines;
 };
 
 } // namespace pcbhost::gui
