@@ -75,6 +75,9 @@ public:
     // Results of the sub-command for --json.
     nlohmann::json& Data() { return FData; }
     const std::vector<TReportMessage>& Messages() const { return FMessages; }
+    // The host's notes and errors so far, as strings (a window lists them).
+    const nlohmann::json& Notes() const { return FNotes; }
+    const nlohmann::json& Errors() const { return FErrors; }
 
     // Prints the JSON document (with --json) holding everything gathered and the exit code.
     void Finish(int exitCode);

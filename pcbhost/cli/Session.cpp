@@ -74,10 +74,12 @@ std::string Normal(const std::string& path) {
 
 } // namespace
 
-TSession::TSession(const TGlobalOptions& options, TReport& report)
+TSession::TSession(const TGlobalOptions& options, TReport& report) : TSession(options, report, nullptr) {}
+
+TSession::TSession(const TGlobalOptions& options, TReport& report, IPtr<IHostUI> ui)
     : FOptions(options), FReport(report), FUI(MakeObject<TTerminalUI>(options, report)) {
     THostSettings settings;
-    settings.UI = IPtr<IHostUI>(FUI.get());
+    settings.UI = ui ? std::move(ui) : IPtr<IHostUI>(FUI.get());
     FHost = std::make_unique<THost>(std::move(settings));
     if (options.Seed)
         FHost->ClientModel().SetRandomSeed(static_cast<std::uint32_t>(*options.Seed));

@@ -63,6 +63,9 @@ inline const char* ModuleCommand_MenuItem(std::string_view command) {
 class TSession {
 public:
     TSession(const TGlobalOptions& options, TReport& report);
+    // A session whose host shows its user-interface services through `ui` (a desktop window)
+    // rather than on the terminal; the terminal's services then only keep the report.
+    TSession(const TGlobalOptions& options, TReport& report, IPtr<IHostUI> ui);
     ~TSession();
     TSession(const TSession&) = delete;
     TSession& operator=(const TSession&) = delete;

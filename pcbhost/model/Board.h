@@ -622,7 +622,10 @@ public:
     void Record(TBoardChange change);
     // Undoes the last bracketed change; false when the history is empty.
     bool Undo();
+    // Makes the last undone change again; false when nothing was undone since the last change.
+    bool Redo();
     std::size_t UndoStepCount() const { return FHistory.size(); }
+    std::size_t RedoStepCount() const { return FRedo.size(); }
     const std::vector<TBoardChange>& UndoStep(std::size_t index) const { return FHistory[index]; }
     // Number of closed pre-process/post-process brackets, empty ones included.
     std::int32_t BracketCount() const { return FBracketCount; }
@@ -637,6 +640,8 @@ public:
     void DestroyObject(IUnknown* object) override;
 
 private:
+    // Takes back the changes of one step, last first; returns the step that puts them back.
+    std::vector<TBoardChange> Revert(const std::vector<TBoardChange>& step);
     std::vector<IPtr<TBoard>> FBoards;
     IPtr<IHostUI> FUI;
     std::int32_t FDepth = 0;
@@ -644,6 +649,8 @@ private:
     bool FUndoing = false;
     std::vector<TBoardChange> FOpenStep;
     std::vector<std::vector<TBoardChange>> FHistory;
+    // Steps undone, the last undone at the back; a new change clears them.
+    std::vector<std::vector<TBoardChange>> FRedo;
     // Objects made by CreateObject and not yet on a board, so their handles resolve.
     std::vector<IPtr<IPCB_Primitive>> FFloating;
 };

@@ -53,8 +53,10 @@ void TPcbServer::PostProcess() {
     if (--FDepth > 0)
         return;
     ++FBracketCount;
-    if (!FOpenStep.empty())
+    if (!FOpenStep.empty()) {
         FHistory.push_back(std::move(FOpenStep));
+        FRedo.clear();
+    }
     FOpenStep.clear();
 }
 
@@ -63,42 +65,78 @@ bool TPcbServer::Undo() {
         return false;
     auto step = std::move(FHistory.back());
     FHistory.pop_back();
+    FRedo.push_back(Revert(step));
+    return true;
+}
+
+bool TPcbServer::Redo() {
+    if (FRedo.empty() || FDepth > 0)
+        return false;
+    auto step = std::move(FRedo.back());
+    FRedo.pop_back();
+    FHistory.push_back(Revert(step));
+    return true;
+}
+
+std::vector<TBoardChange> TPcbServer::Revert(const std::vector<TBoardChange>& step) {
+    // The inverse of each change is noted from the state just before it is taken back, so that
+    // reverting the inverse restores exactly what was there (a switch set to the value it had,
+    // connection ends moved twice).
+    std::vector<TBoardChange> inverse;
+    inverse.reserve(step.size());
     FUndoing = true;
     for (auto it = step.rbegin(); it != step.rend(); ++it) {
         auto* board = dynamic_cast<TBoard*>(it->Board.get());
         TPrimitive* p = it->Primitive ? ModelOf(it->Primitive.get()) : nullptr;
         TPcbNet* oldNet = it->OldNet ? ModelOf(it->OldNet.get()) : nullptr;
         TPcbNet* newNet = it->NewNet ? ModelOf(it->NewNet.get()) : nullptr;
+        TBoardChange back = *it;
         switch (it->Kind) {
         case TBoardChange::eNet:
+            back.OldNet = p->OwnerNet() ? IPtr<IPCB_Net>(p->OwnerNet()) : nullptr;
+            back.NewNet = it->OldNet;
             p->AssignNet(oldNet);
             break;
         case TBoardChange::ePlace:
+            back.Kind = TBoardChange::eUnplace;
+            back.OldNet = p->OwnerNet() ? IPtr<IPCB_Net>(p->OwnerNet()) : nullptr;
             board->Unplace(p);
             break;
         case TBoardChange::eUnplace:
+            back.Kind = TBoardChange::ePlace;
             board->Place(p);
             p->AssignNet(oldNet);
             break;
         case TBoardChange::eNetPlace:
+            back.Kind = TBoardChange::eNetUnplace;
             board->UnplaceNet(newNet);
             break;
         case TBoardChange::eNetUnplace:
+            back.Kind = TBoardChange::eNetPlace;
             board->PlaceNet(newNet);
             break;
         case TBoardChange::ePinSwitch:
-        case TBoardChange::ePartSwitch:
-            static_cast<TPcbComponent*>(p)->SetSwitch(it->Kind == TBoardChange::ePinSwitch, it->OldValue,
-                                                      false);
-            break;
-        case TBoardChange::eEnds:
-            static_cast<TConnection*>(p)->SetEnds(it->Ends[0], it->Ends[1], it->EndLayers[0], it->Ends[2],
-                                                  it->Ends[3], it->EndLayers[1]);
+        case TBoardChange::ePartSwitch: {
+            auto* component = static_cast<TPcbComponent*>(p);
+            const bool pin = it->Kind == TBoardChange::ePinSwitch;
+            back.OldValue = pin ? component->PinSwappingEnabled() : component->PartSwappingEnabled();
+            component->SetSwitch(pin, it->OldValue, false);
             break;
         }
+        case TBoardChange::eEnds: {
+            auto* connection = static_cast<TConnection*>(p);
+            back.Ends[0] = connection->X1(), back.Ends[1] = connection->Y1();
+            back.Ends[2] = connection->X2(), back.Ends[3] = connection->Y2();
+            back.EndLayers[0] = connection->Layer1(), back.EndLayers[1] = connection->Layer2();
+            connection->SetEnds(it->Ends[0], it->Ends[1], it->EndLayers[0], it->Ends[2], it->Ends[3],
+                                it->EndLayers[1]);
+            break;
+        }
+        }
+        inverse.push_back(std::move(back));
     }
     FUndoing = false;
-    return true;
+    return inverse;
 }
 
 IPtr<IPCB_Board> TPcbServer::BoardByDocumentPath(const std::string& path) {

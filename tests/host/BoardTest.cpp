@@ -387,6 +387,66 @@ TEST_F(TBoardFixture, UndoRestoresRemovedObjectsNetsAndSwitches) {
     EXPECT_EQ(Board.NetList().size(), 1u) << "the net added in the step is gone again";
 }
 
+TEST_F(TBoardFixture, RedoMakesAnUndoneStepAgainUntilTheNextChange) {
+    auto& fp = Pcb.AddFootprint("U1", "\\s\\u1").PinSwapEnabled(false);
+    TPad& one = fp.AddPad("1", 0, 0).Net("A").Model();
+    TPad& two = fp.AddPad("2", 10, 0).Net("B").Model();
+    TPad& three = fp.AddPad("3", 20, 0).Net("C").Model();
+    TPcbNet* a = &Net("A");
+    TPcbNet* b = &Net("B");
+    TPcbNet* c = &Net("C");
+    TPcbServer& server = Host.PcbServer();
+    IPCB_ServerInterface* pcb = &server;
+    auto net = QueryInterface<IPCB_Net>(pcb->CreateObject(eNetObject));
+    Board.AddNet(net.get());
+    auto line = QueryInterface<IPCB_Connection>(pcb->CreateObject(eConnectionObject));
+    net->AddPrimitive(line.get());
+    line->SetEnds(0, 0, eV6_TopLayer, 100, 100, eV6_TopLayer);
+
+    pcb->PreProcess();
+    one.SetNet(b);
+    two.SetNet(a);
+    Board.RemoveObject(&three);
+    fp.Model().SetPinSwappingEnabled(true);
+    line->SetEnds(MM(1), MM(2), eV6_BottomLayer, MM(3), MM(4), eV6_TopLayer);
+    pcb->PostProcess();
+    EXPECT_FALSE(server.Redo()) << "nothing undone yet";
+
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(server.Undo());
+        EXPECT_EQ(server.RedoStepCount(), 1u);
+        EXPECT_EQ(one.OwnerNet(), a);
+        EXPECT_EQ(two.OwnerNet(), b);
+        EXPECT_EQ(three.OwnerNet(), c);
+        EXPECT_EQ(three.OwnerBoard(), &Board);
+        EXPECT_FALSE(fp.Model().PinSwappingEnabled());
+        EXPECT_EQ(line->X1(), 0);
+        EXPECT_EQ(line->Layer1(), eV6_TopLayer);
+
+        ASSERT_TRUE(server.Redo());
+        EXPECT_EQ(server.RedoStepCount(), 0u);
+        EXPECT_EQ(server.UndoStepCount(), 1u);
+        EXPECT_EQ(one.OwnerNet(), b);
+        EXPECT_EQ(two.OwnerNet(), a);
+        EXPECT_EQ(three.OwnerBoard(), nullptr);
+        EXPECT_EQ(three.OwnerNet(), nullptr);
+        EXPECT_TRUE(fp.Model().PinSwappingEnabled());
+        EXPECT_EQ(line->X1(), MM(1));
+        EXPECT_EQ(line->Y2(), MM(4));
+        EXPECT_EQ(line->Layer1(), eV6_BottomLayer);
+    }
+
+    // A new change after an undo drops what could have been redone.
+    ASSERT_TRUE(server.Undo());
+    pcb->PreProcess();
+    two.SetNet(c);
+    pcb->PostProcess();
+    EXPECT_EQ(server.RedoStepCount(), 0u);
+    EXPECT_FALSE(server.Redo());
+    EXPECT_EQ(one.OwnerNet(), a);
+    EXPECT_EQ(two.OwnerNet(), c);
+}
+
 TEST_F(TBoardFixture, NetsKeepTheirIdentityForTheBoardsLife) {
     TPad& pad = FreePad("CLK", 0, 0);
     IPtr<IPCB_Net> first = pad.Net();
