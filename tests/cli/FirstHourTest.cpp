@@ -131,6 +131,31 @@ TEST(FirstHour, OptimiseReportSaysWhatHappenedInPlainTerms) {
         Permutor({"--batch", "--json", "--seed", "1", "optimize", again.Path("demo.kicad_pro").string()}));
     EXPECT_GT(doc.value("elapsed_s", 0.0), 0.0);
     EXPECT_EQ(doc.value("pins_changed", 0u), pins.size());
+    // Where the time went, phase by phase; the phases add up to the total, and the module's part
+    // is the run's time.
+    ASSERT_TRUE(doc.contains("timings")) << doc.dump();
+    const json& t = doc["timings"];
+    double sum = 0, module = 0;
+    for (const char* phase : {"load", "board figures", "build", "greedy", "iterative", "export", "save"}) {
+        ASSERT_TRUE(t.contains(phase)) << phase << " in " << t.dump();
+        EXPECT_GE(t[phase].get<double>(), 0.0) << phase;
+    }
+    for (const auto& [phase, seconds] : t.items())
+        if (phase != "total") {
+            sum += seconds.get<double>();
+            if (phase != "load" && phase != "board figures" && phase != "save")
+                module += seconds.get<double>();
+        }
+    EXPECT_NEAR(sum, t.value("total", -1.0), 1e-6);
+    EXPECT_NEAR(module, doc.value("elapsed_s", 0.0), 1e-3);
+    EXPECT_GT(t.value("iterative", 0.0), 0.0);
+    TExampleCopy timed;
+    const TRun withTimings =
+        Permutor({"--batch", "optimize", "--timings", timed.Path("demo.kicad_pro").string()});
+    EXPECT_TRUE(std::regex_search(
+        withTimings.Out, std::regex(R"(timings: load \d+\.\d\d s, .*iterative \d+\.\d\d s, .*total)")))
+        << withTimings.Out;
+    EXPECT_EQ(r.Out.find("timings:"), std::string::npos) << "only with --timings";
 
     // By hand: one swap, two pins.
     TExampleCopy byHand;
