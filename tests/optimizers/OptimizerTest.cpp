@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 
 using namespace permutor::model;
 using namespace permutor::model::testing;
@@ -350,6 +351,53 @@ TEST_F(OptimizerTest, AGroupRefreshDecidesExactlyAsAFullRecount) {
         EXPECT_EQ(group.Cost, full.Cost);
         EXPECT_EQ(group.Nets, full.Nets);
     }
+}
+
+// Right after a group is put back on its starting nets, the group refresh leaves every list and
+// the crossing count exactly as a recount from scratch does.
+TEST_F(OptimizerTest, AGroupRefreshLeavesTheListsOfARecount) {
+    // Three tangled banks side by side, 4 mm apart: their lines cross those of the other banks.
+    std::mt19937 random(3);
+    for (int bank = 0; bank < 3; ++bank) {
+        std::vector<int> order(12);
+        std::iota(order.begin(), order.end(), 0);
+        std::shuffle(order.begin(), order.end(), random);
+        TangledBank("U" + std::to_string(bank + 1), "1", order, 4.0 * bank);
+    }
+    ASSERT_TRUE(Build(eSwap_Pins, false));
+    TSwapOptimizer_Iterative iterative(*Set);
+    iterative.Settings.RefreshGroupOnly = false;
+    ASSERT_TRUE(iterative.Run()); // groups moved away from their starting nets
+    auto lists = [this] {
+        std::vector<std::vector<TSwapSubNet*>> r;
+        for (TSwapSubNet* s : Set->MasterSubNetList_Swappable) {
+            r.emplace_back(s->FIntersectingSubNets.begin(), s->FIntersectingSubNets.end());
+            std::sort(r.back().begin(), r.back().end());
+        }
+        return r;
+    };
+    std::int32_t refreshed = 0;
+    for (TSwapGroup* group : Set->PinSwapGroups) {
+        // What the optimiser does to a group before it starts on it.
+        group->BuildTargetNetList();
+        group->FindBestTargetsForSubNets();
+        Set->Totals_RecountGroup(*group);
+        const auto afterGroup = lists();
+        const std::int32_t crossings = Set->TotalIntersectionCount();
+        const double cost = Set->TotalSubNetCost();
+        Set->Totals_Recount();
+        EXPECT_EQ(afterGroup, lists()) << "group " << group->ID;
+        EXPECT_EQ(crossings, Set->TotalIntersectionCount()) << "group " << group->ID;
+        EXPECT_EQ(cost, Set->TotalSubNetCost()) << "group " << group->ID;
+        ++refreshed;
+    }
+    EXPECT_EQ(refreshed, 3);
+    // Lines of one bank cross lines of another (what the refresh must mend in the other lists).
+    bool across = false;
+    for (TSwapSubNet* s : Set->MasterSubNetList_Swappable)
+        for (TSwapSubNet* t : s->FIntersectingSubNets)
+            across = across || s->PinSwapGroup() != t->PinSwapGroup();
+    EXPECT_TRUE(across);
 }
 
 // ---------------------------------------------------------------- the abort poll
