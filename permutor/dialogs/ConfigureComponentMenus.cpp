@@ -305,20 +305,6 @@ void TConfigureComponentPinSwap::RunMenuItem(TSwapList list, std::int32_t id) {
     }
 }
 
-std::string TConfigureComponentPinSwap::ListName(TSwapList list) const {
-    switch (list) {
-    case TSwapList::eSwapList_Pins:
-        return "PinGrid";
-    case TSwapList::eSwapList_Pairs:
-        return "PairGrid";
-    case TSwapList::eSwapList_SubParts:
-        return "SubPartTree";
-    case TSwapList::eSwapList_PartPins:
-        return "PartPinTree";
-    }
-    return {};
-}
-
 std::string TConfigureComponentPinSwap::LayoutValue(const std::string& name) {
     auto it = FLayout.find(name);
     return it == FLayout.end() ? std::string() : it->second;
@@ -344,7 +330,7 @@ void TConfigureComponentPinSwap::Layout_Restore() {
     for (auto list : {TSwapList::eSwapList_Pins, TSwapList::eSwapList_Pairs, TSwapList::eSwapList_SubParts,
                       TSwapList::eSwapList_PartPins})
         for (TDialogColumn& c : ColumnsOf(list)) {
-            const std::string name = ListName(list) + "." + c.Name + ".Visible";
+            const std::string name = std::string(SwapList_Name(list)) + "." + c.Name + ".Visible";
             if (storage->ValueExists(section, name))
                 c.Visible = storage->ReadBoolean(section, name, c.Visible);
         }
@@ -371,7 +357,8 @@ void TConfigureComponentPinSwap::Layout_Save() {
     for (auto list : {TSwapList::eSwapList_Pins, TSwapList::eSwapList_Pairs, TSwapList::eSwapList_SubParts,
                       TSwapList::eSwapList_PartPins})
         for (const TDialogColumn& c : ColumnsOf(list))
-            storage->WriteBoolean(section, ListName(list) + "." + c.Name + ".Visible", c.Visible);
+            storage->WriteBoolean(section, std::string(SwapList_Name(list)) + "." + c.Name + ".Visible",
+                                  c.Visible);
     std::string names;
     for (const auto& [name, value] : FLayout) {
         storage->WriteString(section, cLayoutPrefix + name, value);

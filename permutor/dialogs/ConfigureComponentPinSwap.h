@@ -180,7 +180,6 @@ private:
     // Sets a group id on the selected records of a list.
     void AssignToSelection(TSwapList list, const std::string& id);
     std::vector<TDialogColumn>& ColumnsOf(TSwapList list);
-    std::string ListName(TSwapList list) const;
     void Layout_Restore();
     void Layout_Save();
     std::vector<TMenuItem> ColumnToggleMenu(TSwapList list);

@@ -187,6 +187,22 @@ enum class TSwapList : std::int32_t {
     eSwapList_PartPins = 3, // pins of the selected sub-parts, right of page Parts
 };
 
+// The name a list's settings (column visibility, layout) are stored under; the logic and the
+// windows both use it, so that they read what the other wrote.
+inline const char* SwapList_Name(TSwapList list) {
+    switch (list) {
+    case TSwapList::eSwapList_Pins:
+        return "PinGrid";
+    case TSwapList::eSwapList_Pairs:
+        return "PairGrid";
+    case TSwapList::eSwapList_SubParts:
+        return "SubPartTree";
+    case TSwapList::eSwapList_PartPins:
+        return "PartPinTree";
+    }
+    return "List";
+}
+
 class IComponentSwapState {
 public:
     virtual ~IComponentSwapState() = default;

@@ -250,8 +250,10 @@ bool InteractiveSwapper_Run(const std::string& documentPath, TInteractiveSwapper
         data.GetConnectionStatsFromBoard(statistics.LengthBefore, statistics.CrossingsBefore);
         const TSwapOptimizerClass swapperClass = SwapperClass_Get(swapper);
         if (!swapperClass) {
-            // Only a swapper kind nobody registered a class for gets here.
-            MessageBox_Error("Not available in this build");
+            // The interactive swappers register themselves when the module starts; a kind without
+            // a class is a wiring mistake of ours, not something the user can change.
+            MessageBox_Error(
+                fmt::format("Internal Error: no swapper is registered for kind {}", int(swapper)));
         } else {
             auto optimizer = swapperClass(data);
             if (optimizer->Run()) {

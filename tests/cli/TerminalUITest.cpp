@@ -40,9 +40,9 @@ protected:
 TEST_F(TerminalUITest, BoxesPrintCaptionAndTextErrorsOnStandardError) {
     auto ui = Make();
     ui->ShowMessage(eMessageBox_Information, "3 pins swapped", "Pin Swapper");
-    ui->ShowMessage(eMessageBox_Error, "Not available in this build", "Error");
+    ui->ShowMessage(eMessageBox_Error, "The board has no swap groups", "Error");
     EXPECT_EQ(Out.str(), "Pin Swapper: 3 pins swapped\n");
-    EXPECT_EQ(Err.str(), "Error: Not available in this build\n");
+    EXPECT_EQ(Err.str(), "Error: The board has no swap groups\n");
     EXPECT_TRUE(Report->ErrorShown());
 }
 

@@ -33,20 +33,6 @@ void FillCombo(QComboBox& combo, const std::vector<std::string>& items, int curr
 }
 } // namespace
 
-std::string TComponentSwapDialog::LayoutName(TSwapList list) {
-    switch (list) {
-    case TSwapList::eSwapList_Pins:
-        return "PinGrid";
-    case TSwapList::eSwapList_Pairs:
-        return "PairGrid";
-    case TSwapList::eSwapList_SubParts:
-        return "SubPartTree";
-    case TSwapList::eSwapList_PartPins:
-        return "PartPinTree";
-    }
-    return "List";
-}
-
 TGridView* TComponentSwapDialog::MakeGrid(TSwapList list) {
     TSnapshotSource::THooks hooks;
     hooks.Bands = [this, list] { return FState.Bands(list); };
@@ -58,14 +44,14 @@ TGridView* TComponentSwapDialog::MakeGrid(TSwapList list) {
     auto& source = FSources[static_cast<int>(list)];
     source = std::make_unique<TSnapshotSource>(hooks);
     auto* grid = new TGridView(*source, this);
-    grid->setObjectName(ToQ(LayoutName(list)));
+    grid->setObjectName(ToQ(SwapList_Name(list)));
     grid->setItemDelegate(new TPickListDelegate(grid));
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed);
     // The pin grid has more columns than fit; it scrolls, but no column takes too much.
     grid->FitColumns(220, 0);
-    if (!grid->RestoreLayout(ToQ(FState.LayoutValue(LayoutName(list))))) {
+    if (!grid->RestoreLayout(ToQ(FState.LayoutValue(SwapList_Name(list))))) {
         const int sortColumn = FState.SortColumn(list);
         if (sortColumn >= 0)
             grid->sortByColumn(sortColumn,
@@ -227,7 +213,7 @@ void TComponentSwapDialog::ShowPopupMenu(TSwapList list, const QPoint& position)
 
 void TComponentSwapDialog::accept() {
     for (const TSwapList list : cLists)
-        FState.SetLayoutValue(LayoutName(list), Grid(list).SaveLayout().toStdString());
+        FState.SetLayoutValue(SwapList_Name(list), Grid(list).SaveLayout().toStdString());
     if (FState.OK())
         QDialog::accept();
 }

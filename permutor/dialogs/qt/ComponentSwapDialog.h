@@ -49,7 +49,6 @@ private:
     void RefreshList(TSwapList list);
     void UpdateControls();
     void ShowPopupMenu(TSwapList list, const QPoint& position);
-    static std::string LayoutName(TSwapList list);
 
     IComponentSwapState& FState;
     std::array<std::unique_ptr<TSnapshotSource>, 4> FSources;
