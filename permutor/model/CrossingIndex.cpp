@@ -2,8 +2,10 @@
 
 #include "permutor/model/SwapRecords.h"
 
+#include <boost/iterator/function_output_iterator.hpp>
+
 #include <algorithm>
-#include <iterator>
+#include <tuple>
 
 namespace permutor::model {
 
@@ -19,7 +21,14 @@ bool TCrossingIndex::Segment_Bounds(const THotSpot* a, const THotSpot* b, TBox& 
 
 void TCrossingIndex::Slot_Set(std::uint32_t position) {
     TSlot& slot = FSlots[position];
-    slot.Indexed = Segment_Bounds(slot.SubNet->Point1(), slot.SubNet->Point2(), slot.Box);
+    TLine& line = FLines[position];
+    const THotSpot* p1 = slot.SubNet->Point1();
+    const THotSpot* p2 = slot.SubNet->Point2();
+    line.Indexed = Segment_Bounds(p1, p2, slot.Box);
+    if (line.Indexed) {
+        line.P1 = {p1->X, p1->Y, p1->Layer};
+        line.P2 = {p2->X, p2->Y, p2->Layer};
+    }
 }
 
 bool TCrossingIndex::Same_Box(const TBox& a, const TBox& b) {
@@ -32,19 +41,45 @@ bool TCrossingIndex::Same_Box(const TBox& a, const TBox& b) {
 
 void TCrossingIndex::Rebuild(const TPackedList<TSwapSubNet>& swappable) {
     FSlots.assign(swappable.Count(), TSlot{});
+    FLines.assign(swappable.Count(), TLine{});
+    FDirtyBits.assign((swappable.Count() + 63) / 64, 0);
     FPositions.clear();
-    std::vector<TValue> values;
+    std::vector<TEntry> values;
     values.reserve(swappable.Count());
     for (std::uint32_t i = 0; i < swappable.Count(); ++i) {
         FSlots[i].SubNet = swappable[i];
+        FLines[i].Creation = swappable[i]->CreationIndex;
         FPositions[swappable[i]].push_back(i);
         Slot_Set(i);
-        FSlots[i].InTree = FSlots[i].Indexed;
+        FSlots[i].InTree = FLines[i].Indexed;
         FSlots[i].TreeBox = FSlots[i].Box;
-        if (FSlots[i].Indexed)
-            values.emplace_back(FSlots[i].Box, i);
+        FSlots[i].TreeLine = FLines[i];
+        if (FLines[i].Indexed)
+            values.push_back(TEntry{FSlots[i].Box, FLines[i], i});
     }
     FDirty.clear();
+    // Bands over the extent of the lines as they are now.
+    namespace bg = boost::geometry;
+    std::int64_t lowX = 0, highX = 0, lowY = 0, highY = 0;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const TBox& box = values[k].Box;
+        const std::int64_t x0 = std::int64_t(bg::get<bg::min_corner, 0>(box));
+        const std::int64_t x1 = std::int64_t(bg::get<bg::max_corner, 0>(box));
+        const std::int64_t y0 = std::int64_t(bg::get<bg::min_corner, 1>(box));
+        const std::int64_t y1 = std::int64_t(bg::get<bg::max_corner, 1>(box));
+        lowX = k == 0 ? x0 : std::min(lowX, x0);
+        highX = k == 0 ? x1 : std::max(highX, x1);
+        lowY = k == 0 ? y0 : std::min(lowY, y0);
+        highY = k == 0 ? y1 : std::max(highY, y1);
+    }
+    for (auto [bands, low, high] : {std::tuple{&FBandsX, lowX, highX}, std::tuple{&FBandsY, lowY, highY}}) {
+        bands->Low = low;
+        bands->Width = std::max<std::int64_t>(1, (high - low) / TBandCounts::cBands + 1);
+        bands->Least.assign(std::size_t(TBandCounts::cBands) + 1, 0);
+        bands->Greatest.assign(std::size_t(TBandCounts::cBands) + 1, 0);
+    }
+    for (const TEntry& entry : values)
+        Bands_Add(entry.Box, +1);
     // Bulk loading packs the tree better than inserting one line at a time.
     FTree = decltype(FTree)(values.begin(), values.end());
     FValid = true;
@@ -56,11 +91,12 @@ void TCrossingIndex::Update(const TSwapSubNet* S) {
         return;
     for (std::uint32_t position : it->second) {
         TSlot& slot = FSlots[position];
+        TLine& line = FLines[position];
         Slot_Set(position);
-        const bool dirty = slot.Indexed != slot.InTree || (slot.Indexed && !Same_Box(slot.Box, slot.TreeBox));
-        if (dirty == slot.Dirty)
+        const bool dirty = line.Indexed != slot.InTree || (line.Indexed && !Same_Line(line, slot.TreeLine));
+        if (dirty == Dirty(position))
             continue;
-        slot.Dirty = dirty;
+        Dirty_Set(position, dirty);
         if (dirty)
             FDirty.push_back(position);
         else
@@ -73,36 +109,90 @@ void TCrossingIndex::Update(const TSwapSubNet* S) {
 void TCrossingIndex::Flush() {
     for (std::uint32_t position : FDirty) {
         TSlot& slot = FSlots[position];
-        if (slot.InTree)
-            FTree.remove(TValue(slot.TreeBox, position));
-        slot.InTree = slot.Indexed;
+        if (slot.InTree) {
+            FTree.remove(TEntry{slot.TreeBox, TLine{}, position});
+            Bands_Add(slot.TreeBox, -1);
+        }
+        slot.InTree = FLines[position].Indexed;
         slot.TreeBox = slot.Box;
-        if (slot.InTree)
-            FTree.insert(TValue(slot.TreeBox, position));
-        slot.Dirty = false;
+        slot.TreeLine = FLines[position];
+        if (slot.InTree) {
+            FTree.insert(TEntry{slot.TreeBox, FLines[position], position});
+            Bands_Add(slot.TreeBox, +1);
+        }
+        Dirty_Set(position, false);
     }
     FDirty.clear();
 }
 
-void TCrossingIndex::Candidates(const TSwapSubNet* S, std::vector<TSwapSubNet*>& out) const {
+void TCrossingIndex::TBandCounts::Add(std::vector<std::int32_t>& tree, std::int64_t band,
+                                      std::int32_t delta) {
+    for (std::size_t i = std::size_t(band) + 1; i < tree.size(); i += i & (~i + 1))
+        tree[i] += delta;
+}
+
+std::int32_t TCrossingIndex::TBandCounts::Below(const std::vector<std::int32_t>& tree, std::int64_t band) {
+    std::int32_t count = 0;
+    for (std::size_t i = std::size_t(band + 1); i > 0; i -= i & (~i + 1))
+        count += tree[i];
+    return count;
+}
+
+// The x bands count the least and greatest x of each line, the y bands its y.
+void TCrossingIndex::Bands_Add(const TBox& box, std::int32_t delta) {
+    namespace bg = boost::geometry;
+    TBandCounts::Add(FBandsX.Least, FBandsX.Band(bg::get<bg::min_corner, 0>(box)), delta);
+    TBandCounts::Add(FBandsX.Greatest, FBandsX.Band(bg::get<bg::max_corner, 0>(box)), delta);
+    TBandCounts::Add(FBandsY.Least, FBandsY.Band(bg::get<bg::min_corner, 1>(box)), delta);
+    TBandCounts::Add(FBandsY.Greatest, FBandsY.Band(bg::get<bg::max_corner, 1>(box)), delta);
+}
+
+// A tree line that meets the box reaches its least x and starts by its greatest x; the bands
+// only ever round towards counting a line in. Lines whose least and greatest fall on either side
+// are not both counted out, since a line's least x is not past its greatest.
+std::size_t TCrossingIndex::MostCrossing(const THotSpot* a, const THotSpot* b) const {
+    TBox box;
+    if (!Segment_Bounds(a, b, box))
+        return 0;
+    namespace bg = boost::geometry;
+    const std::int32_t inTree = std::int32_t(FTree.size());
+    auto along = [inTree](const TBandCounts& bands, double low, double high) {
+        const std::int32_t before = TBandCounts::Below(bands.Greatest, bands.Band(low) - 1);
+        const std::int32_t after = inTree - TBandCounts::Below(bands.Least, bands.Band(high));
+        return inTree - before - after;
+    };
+    const std::int32_t byX = along(FBandsX, bg::get<bg::min_corner, 0>(box), bg::get<bg::max_corner, 0>(box));
+    const std::int32_t byY = along(FBandsY, bg::get<bg::min_corner, 1>(box), bg::get<bg::max_corner, 1>(box));
+    return std::size_t(std::max(0, std::min(byX, byY))) + FDirty.size();
+}
+
+void TCrossingIndex::Crossing(const TSwapSubNet* S, std::vector<TSwapSubNet*>& out) const {
     out.clear();
     TBox box;
-    if (!Segment_Bounds(S->Point1(), S->Point2(), box))
+    const THotSpot* p1 = S->Point1();
+    const THotSpot* p2 = S->Point2();
+    if (!Segment_Bounds(p1, p2, box))
         return;
+    TLine query;
+    query.P1 = {p1->X, p1->Y, p1->Layer};
+    query.P2 = {p2->X, p2->Y, p2->Layer};
+    query.Creation = S->CreationIndex;
     FFound.clear();
-    FTree.query(bgi::intersects(box), std::back_inserter(FFound));
-    // A dirty slot answers from its current bounds, not from the tree's.
-    if (!FDirty.empty()) {
-        std::erase_if(FFound, [this](const TValue& value) { return FSlots[value.second].Dirty; });
-        for (std::uint32_t position : FDirty)
-            if (FSlots[position].Indexed && boost::geometry::intersects(FSlots[position].Box, box))
-                FFound.emplace_back(FSlots[position].Box, position);
+    // A dirty slot answers from its current line, not from the tree's bounds.
+    FTree.query(bgi::intersects(box), boost::make_function_output_iterator([&](const TEntry& entry) {
+                    if (Line_Crosses(query, entry.Line) && !Dirty(entry.Position))
+                        FFound.push_back(entry.Position);
+                }));
+    for (std::uint32_t position : FDirty) {
+        const TLine& line = FLines[position];
+        if (line.Indexed && boost::geometry::intersects(FSlots[position].Box, box) &&
+            Line_Crosses(query, line))
+            FFound.push_back(position);
     }
-    std::sort(FFound.begin(), FFound.end(),
-              [](const TValue& a, const TValue& b) { return a.second < b.second; });
-    for (const TValue& value : FFound)
-        if (FSlots[value.second].SubNet != S)
-            out.push_back(FSlots[value.second].SubNet);
+    std::sort(FFound.begin(), FFound.end());
+    for (std::uint32_t position : FFound)
+        if (FSlots[position].SubNet != S)
+            out.push_back(FSlots[position].SubNet);
 }
 
 } // namespace permutor::model

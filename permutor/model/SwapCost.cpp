@@ -83,6 +83,13 @@ void TSwapGroup::FindBestTargetsForSubNets() {
 
 // ---------------------------------------------------------------- connection and cost
 
+double TSwapGroup::SubNetCost() const {
+    double cost = 0;
+    for (const TSwapSubNet* subNet : SubNets)
+        cost += subNet->SubNetCost();
+    return cost;
+}
+
 THotSpot* TSwapSubNet::Point1() const {
     return BestHotSpot;
 }
@@ -119,46 +126,8 @@ void TSwapSubNet::ConnectionLine_SetEnds() {
 bool Segments_Cross(const THotSpot* A1, const THotSpot* A2, const THotSpot* B1, const THotSpot* B2) {
     if (!A1 || !A2 || !B1 || !B2)
         return false;
-    auto samePlace = [](const THotSpot* p, const THotSpot* q) { return p->X == q->X && p->Y == q->Y; };
-    if (samePlace(A1, A2) || samePlace(B1, B2))
-        return false;
-    if ((samePlace(A1, B1) && samePlace(A2, B2)) || (samePlace(A1, B2) && samePlace(A2, B1)))
-        return false;
-
-    if (A1->Layer == A2->Layer && A1->Layer != eV6_MultiLayer) {
-        if (B1->Layer != A1->Layer)
-            return false;
-    } else if (A1->Layer != B1->Layer && A1->Layer != B2->Layer && A2->Layer != B1->Layer &&
-               A2->Layer != B2->Layer) {
-        return false;
-    }
-
-    // Segment intersection with bounding-box rejection first.
-    const double xa = A1->X, ya = A1->Y, xb = A2->X, yb = A2->Y;
-    const double xc = B1->X, yc = B1->Y, xd = B2->X, yd = B2->Y;
-    const double Ax = xb - xa, Bx = xc - xd, Ay = yb - ya, By = yc - yd;
-    const double x1lo = Ax < 0 ? xb : xa, x1hi = Ax < 0 ? xa : xb;
-    if (Bx > 0) {
-        if (x1hi < xd || xc < x1lo)
-            return false;
-    } else if (x1hi < xc || xd < x1lo) {
-        return false;
-    }
-    const double y1lo = Ay < 0 ? yb : ya, y1hi = Ay < 0 ? ya : yb;
-    if (By > 0) {
-        if (y1hi < yd || yc < y1lo)
-            return false;
-    } else if (y1hi < yc || yd < y1lo) {
-        return false;
-    }
-    const double Cx = xa - xc, Cy = ya - yc;
-    const double f = Ay * Bx - Ax * By;
-    auto outside = [f](double v) { return f > 0 ? (v < 0 || v > f) : (v > 0 || v < f); };
-    if (outside(By * Cx - Bx * Cy))
-        return false;
-    if (outside(Ax * Cy - Ay * Cx))
-        return false;
-    return true;
+    auto end = [](const THotSpot* h) { return TLineEnd{h->X, h->Y, h->Layer}; };
+    return Segments_Cross(end(A1), end(A2), end(B1), end(B2));
 }
 
 // The sub-net created first supplies the first segment, so the answer is the same either way.
@@ -182,15 +151,14 @@ void TSwapSubNet::BuildIntersectingSubNetList_Plain() {
             FIntersectingSubNets.Add(other);
 }
 
-// Lines can only cross when their bounds meet, and the index hands out the candidates in the order
-// of the swappable list, so the list equals the plain walk's.
+// The index runs the same crossing test on the lines whose bounds meet this one's and hands out
+// the crossing sub-nets in the order of the swappable list, so the list equals the plain walk's.
 void TSwapSubNet::BuildIntersectingSubNetList_Fast() {
-    static thread_local std::vector<TSwapSubNet*> candidates;
-    SwapData->CrossingIndex().Candidates(this, candidates);
+    static thread_local std::vector<TSwapSubNet*> crossing;
+    SwapData->CrossingIndex().Crossing(this, crossing);
     FIntersectingSubNets.Clear();
-    for (TSwapSubNet* other : candidates)
-        if (Crosses(other))
-            FIntersectingSubNets.Add(other);
+    for (TSwapSubNet* other : crossing)
+        FIntersectingSubNets.Add(other);
 }
 
 const TCrossingIndex& TSwapDataSet::CrossingIndex() {
@@ -205,8 +173,7 @@ void TSwapDataSet::NetIndex_Changed(TSwapSubNet* S) {
 }
 
 double TSwapDataSet::GetTotalCost() const {
-    const std::int32_t crossings = std::int32_t(std::int64_t(FTotalIntersectionCount) * cCrossingPenalty);
-    return double(crossings) + FTotalSubNetCost;
+    return double(CrossingCost(FTotalIntersectionCount)) + FTotalSubNetCost;
 }
 
 // ---------------------------------------------------------------- connection line

@@ -10,6 +10,21 @@ inline constexpr double cLayerChangePenalty = 300000.0;
 // The cost of one crossing of two connections, in units of connection length (0.005 inch).
 inline constexpr std::int32_t cCrossingPenalty = 50000;
 
+// The crossings' share of the total cost: the count times the penalty, kept to 32 bits as the
+// cost has always been (it wraps past 42,949 crossings).
+inline std::int32_t CrossingCost(std::int64_t crossings) {
+    return std::int32_t(crossings * cCrossingPenalty);
+}
+// Whether CrossingCost grows with the count over the whole range [low, high], that is, no wrap
+// lies between the two.
+inline bool CrossingCost_RisesOver(std::int64_t low, std::int64_t high) {
+    // Which run of 2^32 the product falls in (the shift rounds down, negative values too).
+    auto window = [](std::int64_t crossings) {
+        return (crossings * cCrossingPenalty + (std::int64_t(1) << 31)) >> 32;
+    };
+    return low <= high && window(low) == window(high);
+}
+
 // Straight-line distance; 0 when a point is missing.
 double HotSpots_EuclideanDistance(const THotSpot* a, const THotSpot* b);
 // |dx| + |dy| in 32-bit arithmetic; 0 when a point is missing.

@@ -101,14 +101,21 @@ public:
     void SwapSubNets_Begin(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     void SwapSubNets_Commit(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     void SwapSubNets_Rollback(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
+    // True when exchanging the nets of A and B cannot give a total cost below the present one,
+    // however few lines their new connections cross: the new lengths are known without the crossing
+    // tests, and the crossings the rest of the board keeps are a floor. Touches nothing; false
+    // whenever the floor cannot be proven.
+    bool SwapSubNets_CannotLower(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     std::int32_t GetLockedCount() const;
     // Every swappable sub-net's crossing list and both running totals computed afresh from the
     // current assignment, as the build does; for after net indices changed outside transactions.
     void Totals_Recount();
     // The same, when only the lines of G's sub-nets moved since the lists and totals were last
     // right: G's lists are rebuilt, the other lists lose and gain G's sub-nets, and the count
-    // follows; the cost is summed afresh, in the order the full recount sums it.
-    void Totals_RecountGroup(const TSwapGroup& G);
+    // follows; the cost trades G's cost before the move (`groupCostBefore`, G.SubNetCost() taken
+    // then) for its cost now. Every connection cost is a whole number, so the total is exactly the
+    // full recount's.
+    void Totals_RecountGroup(const TSwapGroup& G, double groupCostBefore);
     // Length and crossings of the board's connection lines; the crossings are counted through a
     // spatial index. GetConnectionStatsFromBoard_Plain tests every pair and gives the same count.
     void GetConnectionStatsFromBoard(double& TotalLength, std::int32_t& IntersectionCount);

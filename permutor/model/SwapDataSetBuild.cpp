@@ -320,7 +320,7 @@ void TSwapDataSet::Totals_Recount() {
         FTotalSubNetCost += subNet->SubNetCost();
 }
 
-void TSwapDataSet::Totals_RecountGroup(const TSwapGroup& G) {
+void TSwapDataSet::Totals_RecountGroup(const TSwapGroup& G, double groupCostBefore) {
     std::unordered_set<const TSwapSubNet*> inGroup(G.SubNets.begin(), G.SubNets.end());
     // Every crossing pair is listed twice.
     std::int64_t listed = 2 * std::int64_t(FTotalIntersectionCount);
@@ -351,9 +351,7 @@ void TSwapDataSet::Totals_RecountGroup(const TSwapGroup& G) {
                 ++listed;
             }
     FTotalIntersectionCount = std::int32_t(listed / 2);
-    FTotalSubNetCost = 0;
-    for (TSwapSubNet* subNet : MasterSubNetList_Swappable)
-        FTotalSubNetCost += subNet->SubNetCost();
+    FTotalSubNetCost += G.SubNetCost() - groupCostBefore;
 }
 
 } // namespace permutor::model

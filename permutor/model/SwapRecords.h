@@ -7,6 +7,7 @@
 
 #include "permutor/host/Host.h"
 #include "permutor/model/HotSpot.h"
+#include "permutor/model/SegmentCross.h"
 #include "permutor/model/SwapLists.h"
 
 #include <cstdint>
@@ -304,6 +305,9 @@ public:
     void BuildTargetNetList();
     // Every sub-net's best target per target net.
     void FindBestTargetsForSubNets();
+    // The sum of the sub-nets' connection costs on their current nets (a whole number: exact in
+    // any order of summation).
+    double SubNetCost() const;
     // A random candidate pair: B among A's MaxRange nearest neighbours; two empties on failure.
     void GetRandomSubNetPair(TSwapSubNet*& SubNetA, TSwapSubNet*& SubNetB, double MaxRange);
     // The pair with the least distance from a sub-net's far end to another's net target.

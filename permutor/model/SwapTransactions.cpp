@@ -94,6 +94,32 @@ void TSwapDataSet::SwapSubNets_Commit(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB
     SubNetB->ConnectionLine_UpdateDrawing();
 }
 
+bool TSwapDataSet::SwapSubNets_CannotLower(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB) {
+    // The crossings that stay whatever the pair's new lines cross, as Totals_Subtract leaves them.
+    std::int64_t kept = FTotalIntersectionCount;
+    kept -= std::int64_t(SubNetA->FIntersectingSubNets.Count());
+    kept -= std::int64_t(SubNetB->FIntersectingSubNets.Count());
+    if (SubNetA->Crosses(SubNetB))
+        kept += 1;
+    // The lengths after the exchange, summed as the transaction sums them (whole numbers: exact).
+    double length = FTotalSubNetCost;
+    length -= SubNetA->SubNetCost();
+    length -= SubNetB->SubNetCost();
+    std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
+    length += SubNetA->SubNetCost();
+    length += SubNetB->SubNetCost();
+    const THotSpot* ends[4] = {SubNetA->Point1(), SubNetA->Point2(), SubNetB->Point1(), SubNetB->Point2()};
+    std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
+    if (GetTotalCost() > double(CrossingCost(kept)) + length)
+        return false;
+    // The floor holds only if the cost rises with every crossing the new lines may add.
+    const bool indexed = FFastCrossings && FCrossingIndex.Valid();
+    const std::int64_t most = indexed ? std::int64_t(FCrossingIndex.MostCrossing(ends[0], ends[1]) +
+                                                     FCrossingIndex.MostCrossing(ends[2], ends[3]))
+                                      : 2 * std::int64_t(MasterSubNetList_Swappable.Count());
+    return CrossingCost_RisesOver(kept, kept + most);
+}
+
 std::int32_t TSwapDataSet::GetLockedCount() const {
     std::int32_t count = 0;
     for (TSwapSubNet* S : MasterSubNetList_Swappable)

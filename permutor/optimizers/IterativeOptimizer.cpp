@@ -92,12 +92,14 @@ void TSwapOptimizer_Iterative::GroupSetUp() {
     MaxMovesPerPass = 50 * n;
     MinMovesPerPass = 10 * n;
     MaxAcceptedPerPass = 10 * n;
-    for (TSwapSubNet* S : SwapData->MasterSubNetList_Swappable)
+    // Moves stay inside the group, so only its own sub-nets' locks are read.
+    for (TSwapSubNet* S : CurrentGroup->SubNets)
         S->Locked = ShortAndUsable(S);
 }
 
 void TSwapOptimizer_Iterative::GroupOptimize() {
     auto ui = HostUI_Get();
+    const double groupCost = CurrentGroup->SubNetCost();
     CurrentGroup->BuildTargetNetList();
     CurrentGroup->FindBestTargetsForSubNets();
     SwapData->SaveLogFile();
@@ -106,7 +108,7 @@ void TSwapOptimizer_Iterative::GroupOptimize() {
     // assignment before the reset.
     if (Settings.RefreshAfterReset) {
         if (Settings.RefreshGroupOnly && ListsRight)
-            SwapData->Totals_RecountGroup(*CurrentGroup);
+            SwapData->Totals_RecountGroup(*CurrentGroup, groupCost);
         else
             SwapData->Totals_Recount();
         ListsRight = true;
@@ -168,6 +170,11 @@ bool TSwapOptimizer_Iterative::Move() {
         // Nothing was proposed, so nothing is kept.
         ++RejectedThisPass;
         return false;
+    }
+    if (ImproveOnly && Settings.SkipHopeless && SwapData->SwapSubNets_CannotLower(A, B)) {
+        ++SkippedHopeless;
+        ++RejectedThisPass;
+        return true;
     }
     const double oldCost = SwapData->GetTotalCost();
     SwapData->SwapSubNets_Begin(A, B);

@@ -21,6 +21,10 @@ struct TIterativeSettings {
     // Refresh only what the reset moved (the group's lines and the lists that meet them) instead
     // of every list; the lists hold the same sub-nets and the totals are equal either way.
     bool RefreshGroupOnly = true;
+    // While only improvements are kept, turn down without the crossing tests a proposal whose new
+    // lengths alone already cost at least what it could save in crossings; the same proposals are
+    // kept either way.
+    bool SkipHopeless = true;
 };
 
 class TSwapOptimizer_Iterative : public TSwapOptimizer_Abstract {
@@ -70,6 +74,7 @@ public:
     std::int32_t MovesTotal = 0;
     std::int32_t NoPairMoves = 0;
     std::int32_t RollbackFailures = 0;
+    std::int32_t SkippedHopeless = 0;
 };
 
 } // namespace permutor::optimizers

@@ -6,10 +6,12 @@
 
 #include <array>
 #include <cmath>
+#include <random>
 
 using namespace permutor::model;
 using namespace permutor::model::testing;
 using permutor::host::TCoord;
+using permutor::host::TV6_Layer;
 
 namespace {
 
@@ -49,6 +51,13 @@ void ExpectCrossingEveryWay(const TSegmentCase& c) {
                     swapped ? Segments_Cross(e[2], e[3], e[0], e[1]) : Segments_Cross(e[0], e[1], e[2], e[3]);
                 EXPECT_EQ(got, c.Crosses) << c.What << " (symmetry " << symmetry << ", order " << order
                                           << (swapped ? ", pair swapped)" : ")");
+                // The form the crossing index runs must agree at every one of these edges.
+                auto end = [](const THotSpot* h) { return TLineEnd{h->X, h->Y, h->Layer}; };
+                const bool combined =
+                    swapped ? Segments_Cross_Combined(end(e[2]), end(e[3]), end(e[0]), end(e[1]))
+                            : Segments_Cross_Combined(end(e[0]), end(e[1]), end(e[2]), end(e[3]));
+                EXPECT_EQ(combined, c.Crosses) << c.What << ", combined form (symmetry " << symmetry
+                                               << ", order " << order << (swapped ? ", pair swapped)" : ")");
             }
     }
 }
@@ -90,6 +99,66 @@ TEST(CrossingRules, NearMissesTouchesAndCollinearLinesAtTheScaleOfOneUnit) {
     };
     for (const TSegmentCase& c : cases)
         ExpectCrossingEveryWay(c);
+}
+
+// The index's form of the test against the plain one on random lines: ends drawn from a small
+// grid, so shared ends, zero-length lines, collinear runs and T-junctions are common, on layers
+// that include the multi-layer one; and on coordinates near the ends of the 32-bit range, where
+// the products round.
+TEST(CrossingRules, TheCombinedFormAgreesWithThePlainOneOnRandomLines) {
+    std::mt19937 random(17);
+    const TV6_Layer layers[] = {eV6_TopLayer, eV6_BottomLayer, eV6_MultiLayer};
+    std::int64_t crossings = 0, trials = 0;
+    for (const TCoord scale : {TCoord(1), TCoord(1000), TCoord(200000000)}) {
+        std::uniform_int_distribution<int> grid(-5, 5);
+        std::uniform_int_distribution<int> layer(0, 2);
+        std::uniform_int_distribution<TCoord> jitter(-2, 2);
+        for (int i = 0; i < 200000; ++i) {
+            THotSpot p[4] = {{0, 0, eV6_TopLayer, nullptr},
+                             {0, 0, eV6_TopLayer, nullptr},
+                             {0, 0, eV6_TopLayer, nullptr},
+                             {0, 0, eV6_TopLayer, nullptr}};
+            for (THotSpot& h : p) {
+                h.X = TCoord(grid(random)) * scale + (scale > 1000 && i % 2 ? jitter(random) : 0);
+                h.Y = TCoord(grid(random)) * scale + (scale > 1000 && i % 2 ? jitter(random) : 0);
+                h.Layer = layers[layer(random)];
+            }
+            const bool plain = Segments_Cross(&p[0], &p[1], &p[2], &p[3]);
+            auto end = [](const THotSpot& h) { return TLineEnd{h.X, h.Y, h.Layer}; };
+            const bool combined = Segments_Cross_Combined(end(p[0]), end(p[1]), end(p[2]), end(p[3]));
+            ASSERT_EQ(combined, plain) << "scale " << scale << " case " << i << ": (" << p[0].X << ","
+                                       << p[0].Y << ")-(" << p[1].X << "," << p[1].Y << ") and (" << p[2].X
+                                       << "," << p[2].Y << ")-(" << p[3].X << "," << p[3].Y << ")";
+            crossings += plain;
+            ++trials;
+        }
+    }
+    // Both answers occur often, so agreement is not agreement on "no".
+    EXPECT_GT(crossings, trials / 10);
+    EXPECT_LT(crossings, trials * 9 / 10);
+}
+
+// The crossings' cost wraps at 32 bits; the descent's floor may only be used where it does not.
+TEST(CrossingRules, TheCrossingCostRisesExactlyBetweenItsWraps) {
+    // 42,949 crossings cost 2,147,450,000; one more passes 2^31 and wraps to a negative cost.
+    EXPECT_EQ(CrossingCost(42949), 2147450000);
+    EXPECT_LT(CrossingCost(42950), 0);
+    EXPECT_TRUE(CrossingCost_RisesOver(0, 42949));
+    EXPECT_FALSE(CrossingCost_RisesOver(0, 42950));
+    EXPECT_TRUE(CrossingCost_RisesOver(42950, 128849));
+    EXPECT_FALSE(CrossingCost_RisesOver(42949, 43000));
+    EXPECT_FALSE(CrossingCost_RisesOver(100000, 128850));
+    EXPECT_TRUE(CrossingCost_RisesOver(-42949, 42949));
+    EXPECT_FALSE(CrossingCost_RisesOver(-42950, 0));
+    EXPECT_FALSE(CrossingCost_RisesOver(10, 9));
+    // Against the cost itself: over every range it accepts, each step up costs more.
+    for (std::int64_t low = 42900; low < 43000; ++low)
+        for (std::int64_t high = low; high < low + 60; ++high) {
+            bool rises = true;
+            for (std::int64_t x = low; x < high; ++x)
+                rises = rises && CrossingCost(x + 1) > CrossingCost(x);
+            EXPECT_EQ(CrossingCost_RisesOver(low, high), rises) << low << ".." << high;
+        }
 }
 
 // ---------------------------------------------------------------- best targets

@@ -353,6 +353,42 @@ TEST_F(OptimizerTest, AGroupRefreshDecidesExactlyAsAFullRecount) {
     }
 }
 
+// The descent turns down without the crossing tests the proposals whose new lengths alone cost at
+// least what they could save; it keeps exactly the moves it keeps when it tests every proposal.
+TEST_F(OptimizerTest, SkippingHopelessProposalsKeepsTheSameMoves) {
+    TRandomBoardShape shape;
+    shape.Components = 6;
+    shape.PinsPerComponent = 12;
+    shape.Spread = 16;
+    RandomBoard_Build(Sch, Pcb, shape, 5);
+    struct TOutcome {
+        std::int32_t Moves, Improved, Crossings, Skipped;
+        double Cost;
+        std::vector<std::int32_t> Nets;
+    };
+    auto run = [this](bool skip) {
+        EXPECT_TRUE(Build(eSwap_Pins, false));
+        TSwapOptimizer_Iterative iterative(*Set);
+        iterative.Settings.SkipHopeless = skip;
+        EXPECT_TRUE(iterative.Run());
+        TOutcome o{iterative.MovesTotal,      iterative.ImprovedTotal, Set->TotalIntersectionCount(),
+                   iterative.SkippedHopeless, Set->GetTotalCost(),     {}};
+        for (TSwapSubNet* s : Set->MasterSubNetList_Swappable)
+            o.Nets.push_back(s->NetIndex_Current);
+        return o;
+    };
+    const TOutcome skipping = run(true);
+    const TOutcome testing = run(false);
+    EXPECT_GT(skipping.Improved, 0);
+    EXPECT_GT(skipping.Skipped, skipping.Moves / 4);
+    EXPECT_EQ(testing.Skipped, 0);
+    EXPECT_EQ(skipping.Moves, testing.Moves);
+    EXPECT_EQ(skipping.Improved, testing.Improved);
+    EXPECT_EQ(skipping.Crossings, testing.Crossings);
+    EXPECT_EQ(skipping.Cost, testing.Cost);
+    EXPECT_EQ(skipping.Nets, testing.Nets);
+}
+
 // Right after a group is put back on its starting nets, the group refresh leaves every list and
 // the crossing count exactly as a recount from scratch does.
 TEST_F(OptimizerTest, AGroupRefreshLeavesTheListsOfARecount) {
@@ -379,9 +415,10 @@ TEST_F(OptimizerTest, AGroupRefreshLeavesTheListsOfARecount) {
     std::int32_t refreshed = 0;
     for (TSwapGroup* group : Set->PinSwapGroups) {
         // What the optimiser does to a group before it starts on it.
+        const double groupCost = group->SubNetCost();
         group->BuildTargetNetList();
         group->FindBestTargetsForSubNets();
-        Set->Totals_RecountGroup(*group);
+        Set->Totals_RecountGroup(*group, groupCost);
         const auto afterGroup = lists();
         const std::int32_t crossings = Set->TotalIntersectionCount();
         const double cost = Set->TotalSubNetCost();
