@@ -3,6 +3,7 @@
 #include "pcbhost/model/BoardInternal.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace pcbhost {
@@ -152,8 +153,10 @@ void TBoard::Place(TPrimitive* p) {
 }
 
 void TBoard::Unplace(TPrimitive* p) {
-    auto it = std::find(FPrimitives.begin(), FPrimitives.end(), p);
-    if (it == FPrimitives.end())
+    // From the end: what goes again soonest is what came last (the connection lines a run draws
+    // and removes), and a primitive is on the list once.
+    auto placed = [&] { return std::find(FPrimitives.rbegin(), FPrimitives.rend(), p); };
+    if (placed() == FPrimitives.rend())
         return;
     IPtr<IPCB_Primitive> keep(p->Interface());
     if (auto* component = dynamic_cast<TPcbComponent*>(p))
@@ -172,7 +175,7 @@ void TBoard::Unplace(TPrimitive* p) {
     if (!p->SourceId().empty())
         FRemovedSourceIds.push_back(p->SourceId());
     p->FBoard = nullptr;
-    FPrimitives.erase(std::find(FPrimitives.begin(), FPrimitives.end(), p));
+    FPrimitives.erase(std::prev(placed().base()));
     FByHandle.erase(p->HandleValue());
     if (FCurrentObject == p)
         FCurrentObject = nullptr;
@@ -189,10 +192,11 @@ void TBoard::ClearModifiedFlags() {
 }
 
 std::vector<TPcbComponent*> TBoard::ComponentList() const {
+    // Only components are of the component kind: the kind test spares a cast per primitive.
     std::vector<TPcbComponent*> r;
     for (TPrimitive* p : FPrimitives)
-        if (auto* c = dynamic_cast<TPcbComponent*>(p))
-            r.push_back(c);
+        if (p->Kind() == eComponentObject)
+            r.push_back(static_cast<TPcbComponent*>(p));
     return r;
 }
 

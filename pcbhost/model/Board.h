@@ -173,6 +173,8 @@ public:
     TCoord Drill() const { return FDrill; }
     bool IsThroughHole() const { return FLayer == eV6_MultiLayer; }
 
+    const std::string& NameString() const { return FName; }
+
     // IPCB_Pad
     std::string Name() override { return FName; }
     TCoord X() override { return FX; }
@@ -331,6 +333,7 @@ public:
     // The key the project's unique-id lookup finds the component by (the footprint's uuid).
     void SetKey(std::string key) { FKey = std::move(key); }
     const std::string& Key() const { return FKey; }
+    const std::string& SourceUniqueIdText() const { return FSourceUniqueId; }
     const std::string& FootprintName() const { return FFootprintName; }
     const std::string& Comment() const { return FComment; }
     // Makes a pad part of the footprint (place the pad on the board as well).
