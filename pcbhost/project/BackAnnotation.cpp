@@ -385,7 +385,7 @@ std::map<std::string, std::string> PinNetsOf(const TSchematicConnectivity& conn)
 std::map<std::string, std::string>
 NetsAfter(const TSchematicSet& set,
           const std::map<std::size_t, std::vector<TSchematicSet::TSheetEdit>>& edits) {
-    const auto texts = set.RenderWith(edits);
+    auto texts = set.RenderWith(edits);
     std::vector<IPtr<TSchDocument>> sheets;
     TSchematicSet edited(
         set.RootPath(), set.ProjectName(),
