@@ -154,7 +154,8 @@ private:
 // pairing a symbol with the first still unpaired footprint whose id is one of its units' paths.
 class TFootprintsById {
 public:
-    explicit TFootprintsById(const std::vector<TPcbComponent*>& footprints) : FMatched(footprints.size(), false) {
+    explicit TFootprintsById(const std::vector<TPcbComponent*>& footprints)
+        : FMatched(footprints.size(), false) {
         for (std::size_t f = 0; f < footprints.size(); ++f)
             if (const std::string& id = footprints[f]->SourceUniqueIdText(); !id.empty())
                 FById[Text_Upper(id)].Indices.push_back(f);

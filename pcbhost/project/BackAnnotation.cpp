@@ -141,7 +141,8 @@ const std::vector<std::size_t>& TPlanner::LabelsOf(std::size_t instance, const s
         for (std::size_t n = 0; n < FLabels.size(); ++n) {
             const TSchSheetInstance& sheet = FConn.Instances()[n];
             for (std::size_t i = 0; i < sheet.Items.size(); ++i)
-                if (const std::int32_t subgraph = sheet.SubgraphOf[i]; subgraph >= 0 && IsLabel(sheet.Items[i].Kind))
+                if (const std::int32_t subgraph = sheet.SubgraphOf[i];
+                    subgraph >= 0 && IsLabel(sheet.Items[i].Kind))
                     FLabels[n][sheet.SubgraphNet[std::size_t(subgraph)]].push_back(i);
         }
     }

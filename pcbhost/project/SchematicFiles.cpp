@@ -329,11 +329,11 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     if (it != FFiles.end())
         return *it->second;
     auto text = FTexts ? FTexts->find(path) : std::map<std::string, std::string>::iterator();
-    auto file = std::make_unique<TFile>(
-        TFile{path,
-              FTexts && text != FTexts->end() ? sexpr::Document::parse(std::move(text->second), path, "kicad_sch")
-                                              : sexpr::Document::load(path, "kicad_sch"),
-              nullptr, 0});
+    auto file = std::make_unique<TFile>(TFile{
+        path,
+        FTexts && text != FTexts->end() ? sexpr::Document::parse(std::move(text->second), path, "kicad_sch")
+                                        : sexpr::Document::load(path, "kicad_sch"),
+        nullptr, 0});
     file->Version = file->Doc.root().require("version").intAt(1);
     file->Sheet = &FFactory(path);
     FFileOrder.push_back(path);
