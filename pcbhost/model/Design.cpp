@@ -152,10 +152,11 @@ private:
 
 // Footprints by source unique id (any letter case), each id's footprints in board order, for
 // pairing a symbol with the first still unpaired footprint whose id is one of its units' paths.
+// A footprint is only ever paired through its own id, so each id's unpaired footprints are the
+// tail of its list.
 class TFootprintsById {
 public:
-    explicit TFootprintsById(const std::vector<TPcbComponent*>& footprints)
-        : FMatched(footprints.size(), false) {
+    explicit TFootprintsById(const std::vector<TPcbComponent*>& footprints) {
         for (std::size_t f = 0; f < footprints.size(); ++f)
             if (const std::string& id = footprints[f]->SourceUniqueIdText(); !id.empty())
                 FById[Text_Upper(id)].Indices.push_back(f);
@@ -170,28 +171,22 @@ public:
             if (it == FById.end())
                 continue;
             TIds& ids = it->second;
-            // Footprints of one id are only ever paired through that id, in board order.
-            while (ids.Next < ids.Indices.size() && FMatched[ids.Indices[ids.Next]])
-                ++ids.Next;
             if (ids.Next < ids.Indices.size() && ids.Indices[ids.Next] < best) {
                 best = ids.Indices[ids.Next];
                 bestIds = &ids;
             }
         }
-        if (bestIds) {
-            FMatched[best] = true;
+        if (bestIds)
             ++bestIds->Next;
-        }
         return best;
     }
 
 private:
     struct TIds {
         std::vector<std::size_t> Indices;
-        std::size_t Next = 0;
+        std::size_t Next = 0; // the first not yet paired
     };
     std::unordered_map<std::string, TIds> FById;
-    std::vector<bool> FMatched;
 };
 
 } // namespace
