@@ -1,7 +1,9 @@
 #include "pcbhost/cli/SwapReport.h"
 
 #include <filesystem>
+#include <map>
 #include <set>
+#include <unordered_map>
 
 namespace pcbhost::cli {
 
@@ -50,9 +52,18 @@ std::vector<TSwapRow> SwapRows_Between(TBoard& board, const TPadNets& before,
         // Gate and pair swaps are not logged: a component enabled for swapping counts as well.
         if (!swapped.count(name) && !component->PinSwappingEnabled() && !component->PartSwappingEnabled())
             continue;
+        // Nets by number, so that the pads holding a net are found without comparing names.
+        std::vector<std::string> names;
+        std::unordered_map<std::string, int> numbers;
+        auto number = [&](std::string net) {
+            auto [it, added] = numbers.try_emplace(std::move(net), int(names.size()));
+            if (added)
+                names.push_back(it->first);
+            return it->second;
+        };
         struct TChange {
             TPad* Pad;
-            std::string Now, Wanted;
+            int Now, Wanted;
         };
         std::vector<TChange> changes;
         for (TPad* pad : component->Pads()) {
@@ -61,31 +72,49 @@ std::vector<TSwapRow> SwapRows_Between(TBoard& board, const TPadNets& before,
                 continue;
             std::string now = NetOf(pad);
             if (now != was->second)
-                changes.push_back({pad, was->second, std::move(now)});
+                changes.push_back({pad, number(was->second), number(std::move(now))});
         }
         // Cycle by cycle: each swap puts one pad on its final net, taking that net from a later
         // pad that holds it now (one that wants this pad's net in return, when there is one, so
-        // that a pair that only trade nets takes one swap).
+        // that a pair that only trade nets takes one swap). The pads still to be settled are
+        // indexed by the net they hold and by that net and the one they want, each in pad order.
+        std::unordered_map<int, std::set<std::size_t>> holding;
+        std::map<std::pair<int, int>, std::set<std::size_t>> trading;
+        auto index = [&](std::size_t j, bool add) {
+            const TChange& b = changes[j];
+            if (b.Now == b.Wanted)
+                return;
+            if (add) {
+                holding[b.Now].insert(j);
+                trading[{b.Now, b.Wanted}].insert(j);
+            } else {
+                holding[b.Now].erase(j);
+                trading[{b.Now, b.Wanted}].erase(j);
+            }
+        };
+        for (std::size_t j = 0; j < changes.size(); ++j)
+            index(j, true);
         for (std::size_t i = 0; i < changes.size(); ++i) {
             TChange& a = changes[i];
             if (a.Now == a.Wanted)
                 continue;
-            TChange* holder = nullptr;
-            for (std::size_t j = i + 1; j < changes.size(); ++j) {
-                TChange& b = changes[j];
-                if (b.Now != a.Wanted || b.Now == b.Wanted)
-                    continue;
-                if (!holder || b.Wanted == a.Now)
-                    holder = &b;
-                if (b.Wanted == a.Now)
-                    break;
-            }
-            if (!holder) {
-                rows.push_back({name, a.Pad->Name(), "", a.Now, "", a.Wanted, ""});
+            index(i, false);
+            std::size_t holder = SIZE_MAX;
+            if (auto t = trading.find({a.Wanted, a.Now}); t != trading.end() && !t->second.empty())
+                holder = *t->second.begin();
+            else if (auto h = holding.find(a.Wanted); h != holding.end() && !h->second.empty())
+                holder = *h->second.begin();
+            if (holder == SIZE_MAX) {
+                rows.push_back({name, a.Pad->Name(), "", names[std::size_t(a.Now)], "",
+                                names[std::size_t(a.Wanted)], ""});
             } else {
-                rows.push_back(
-                    {name, a.Pad->Name(), holder->Pad->Name(), a.Now, holder->Now, holder->Now, a.Now});
-                holder->Now = a.Now;
+                TChange& b = changes[holder];
+                const std::string& aNow = names[std::size_t(a.Now)];
+                const std::string& bNow = names[std::size_t(b.Now)];
+                rows.push_back({name, a.Pad->Name(), b.Pad->Name(), aNow, bNow, bNow, aNow});
+                index(holder, false);
+                b.Now = a.Now;
+                index(holder, true);
             }
             a.Now = a.Wanted;
         }

@@ -3,6 +3,7 @@
 #include "pcbhost/model/BoardInternal.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace pcbhost {
@@ -19,6 +20,7 @@ TBoard::~TBoard() {
         net->DropRatsnest();
         net->FBoard = nullptr;
     }
+    Compact();
     for (TPrimitive* p : FPrimitives)
         p->FBoard = nullptr;
     auto primitives = std::move(FPrimitives);
@@ -138,6 +140,7 @@ void TBoard::Place(TPrimitive* p) {
     }
     Retain(p);
     p->FBoard = this;
+    FPosition[p] = FPrimitives.size();
     FPrimitives.push_back(p);
     FByHandle[p->HandleValue()] = p;
     if (!p->SourceId().empty())
@@ -152,8 +155,7 @@ void TBoard::Place(TPrimitive* p) {
 }
 
 void TBoard::Unplace(TPrimitive* p) {
-    auto it = std::find(FPrimitives.begin(), FPrimitives.end(), p);
-    if (it == FPrimitives.end())
+    if (!FPosition.count(p))
         return;
     IPtr<IPCB_Primitive> keep(p->Interface());
     if (auto* component = dynamic_cast<TPcbComponent*>(p))
@@ -172,7 +174,10 @@ void TBoard::Unplace(TPrimitive* p) {
     if (!p->SourceId().empty())
         FRemovedSourceIds.push_back(p->SourceId());
     p->FBoard = nullptr;
-    FPrimitives.erase(std::find(FPrimitives.begin(), FPrimitives.end(), p));
+    auto at = FPosition.find(p);
+    FPrimitives[at->second] = nullptr;
+    FPosition.erase(at);
+    ++FUnplaced;
     FByHandle.erase(p->HandleValue());
     if (FCurrentObject == p)
         FCurrentObject = nullptr;
@@ -182,21 +187,39 @@ void TBoard::Unplace(TPrimitive* p) {
     Drop(p);
 }
 
+void TBoard::Compact() const {
+    if (!FUnplaced)
+        return;
+    std::size_t to = 0;
+    for (std::size_t from = 0; from < FPrimitives.size(); ++from)
+        if (TPrimitive* p = FPrimitives[from]) {
+            if (to != from)
+                FPosition[p] = to;
+            FPrimitives[to++] = p;
+        }
+    FPrimitives.resize(to);
+    FUnplaced = 0;
+}
+
 void TBoard::ClearModifiedFlags() {
+    Compact();
     FModified = false;
     for (TPrimitive* p : FPrimitives)
         p->ClearModified();
 }
 
 std::vector<TPcbComponent*> TBoard::ComponentList() const {
+    // Only components are of the component kind: the kind test spares a cast per primitive.
+    Compact();
     std::vector<TPcbComponent*> r;
     for (TPrimitive* p : FPrimitives)
-        if (auto* c = dynamic_cast<TPcbComponent*>(p))
-            r.push_back(c);
+        if (p->Kind() == eComponentObject)
+            r.push_back(static_cast<TPcbComponent*>(p));
     return r;
 }
 
 TPcbComponent* TBoard::FindComponent(std::string_view designator) const {
+    Compact();
     for (TPrimitive* p : FPrimitives)
         if (auto* c = dynamic_cast<TPcbComponent*>(p); c && c->NameText() == designator)
             return c;

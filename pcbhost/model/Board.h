@@ -173,6 +173,8 @@ public:
     TCoord Drill() const { return FDrill; }
     bool IsThroughHole() const { return FLayer == eV6_MultiLayer; }
 
+    const std::string& NameString() const { return FName; }
+
     // IPCB_Pad
     std::string Name() override { return FName; }
     TCoord X() override { return FX; }
@@ -331,6 +333,7 @@ public:
     // The key the project's unique-id lookup finds the component by (the footprint's uuid).
     void SetKey(std::string key) { FKey = std::move(key); }
     const std::string& Key() const { return FKey; }
+    const std::string& SourceUniqueIdText() const { return FSourceUniqueId; }
     const std::string& FootprintName() const { return FFootprintName; }
     const std::string& Comment() const { return FComment; }
     // Makes a pad part of the footprint (place the pad on the board as well).
@@ -487,7 +490,11 @@ public:
     // Primitives in placement order; the board holds one reference to each.
     void Place(TPrimitive* primitive);
     void Unplace(TPrimitive* primitive);
-    const std::vector<TPrimitive*>& PrimitiveList() const { return FPrimitives; }
+    const std::vector<TPrimitive*>& PrimitiveList() const {
+        if (FUnplaced)
+            Compact();
+        return FPrimitives;
+    }
     std::vector<TPcbComponent*> ComponentList() const;
     TPcbComponent* FindComponent(std::string_view designator) const;
     TPrimitive* FindByHandle(std::uint64_t handle) const;
@@ -570,7 +577,15 @@ private:
     TPcbServer* FServer = nullptr;
     IPtr<IHostUI> FUI;
     std::vector<TV6_Layer> FCopperLayers{eV6_TopLayer, eV6_BottomLayer};
-    std::vector<TPrimitive*> FPrimitives; // one reference each
+    // Closes the gaps unplacing leaves in FPrimitives, keeping the order.
+    void Compact() const;
+    // One reference each. Unplacing leaves a null in the primitive's place, to be closed up when
+    // the list is next read: removing thousands of connection lines one by one would otherwise
+    // move the rest of the list each time.
+    mutable std::vector<TPrimitive*> FPrimitives;
+    mutable std::size_t FUnplaced = 0;
+    // Where each placed primitive is in FPrimitives.
+    mutable std::unordered_map<const TPrimitive*, std::size_t> FPosition;
     // Placed primitives by handle: the module turns handles back into objects on every swap.
     std::unordered_map<std::uint64_t, TPrimitive*> FByHandle;
     std::vector<TPcbNet*> FNets; // one reference each
@@ -651,8 +666,8 @@ private:
     std::vector<std::vector<TBoardChange>> FHistory;
     // Steps undone, the last undone at the back; a new change clears them.
     std::vector<std::vector<TBoardChange>> FRedo;
-    // Objects made by CreateObject and not yet on a board, so their handles resolve.
-    std::vector<IPtr<IPCB_Primitive>> FFloating;
+    // Objects made by CreateObject until destroyed, by handle, so their handles resolve.
+    std::unordered_map<std::uint64_t, IPtr<IPCB_Primitive>> FFloating;
 };
 
 } // namespace pcbhost

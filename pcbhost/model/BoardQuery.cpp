@@ -68,6 +68,7 @@ private:
 } // namespace
 
 std::vector<TPrimitive*> TBoard::Query(const TCoordRect* area) {
+    Compact();
     if (!area)
         return FPrimitives;
     if (FSpatialDirty || !FSpatial) {

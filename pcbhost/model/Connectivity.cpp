@@ -50,12 +50,16 @@ struct TUnionFind {
     }
 };
 
-double BoxGap(const geo::TBox& a, const geo::TBox& b) {
+// Whether the gap between two boxes is below `limit`. The gap is at least its larger side, which
+// rules most boxes out without a root.
+bool BoxGapBelow(const geo::TBox& a, const geo::TBox& b, double limit) {
     double dx =
         std::max({0.0, a.min_corner().x() - b.max_corner().x(), b.min_corner().x() - a.max_corner().x()});
     double dy =
         std::max({0.0, a.min_corner().y() - b.max_corner().y(), b.min_corner().y() - a.max_corner().y()});
-    return std::hypot(dx, dy);
+    if (dx >= limit || dy >= limit)
+        return false;
+    return std::hypot(dx, dy) < limit;
 }
 
 } // namespace
@@ -214,7 +218,7 @@ void TPcbNet::Rebuild() {
         c->FBoard = FBoard;
         FRatsnest.push_back(c);
         for (std::size_t j = 0; j < k; ++j)
-            if (!inTree[j] && BoxGap(anchors[next].Box, anchors[j].Box) < best[j].Length) {
+            if (!inTree[j] && BoxGapBelow(anchors[next].Box, anchors[j].Box, best[j].Length)) {
                 TEdge candidate = between(next, j);
                 if (candidate.Length < best[j].Length)
                     best[j] = candidate;

@@ -4,6 +4,9 @@
 #include "pcbhost/model/Schematic.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace pcbhost {
 
@@ -121,19 +124,87 @@ TDesignNet& TDesignData::EnsureNet(const std::string& name) {
 
 // ---------------------------------------------------------------- flattening
 
+namespace {
+
+// A footprint's pads by name, for pairing schematic pins with pads: the first pad of a name,
+// and, for a pin whose designator differs from every pad name only in letter case, the first
+// pad of that name in any case. Built once per footprint rather than walking every pad per pin.
+class TPadsByName {
+public:
+    explicit TPadsByName(const TPcbComponent& footprint) {
+        FExact.reserve(footprint.Pads().size());
+        for (TPad* pad : footprint.Pads()) {
+            FExact.try_emplace(pad->NameString(), pad);
+            FAnyCase.try_emplace(Text_Upper(pad->NameString()), pad);
+        }
+    }
+    TPad* Find(const std::string& designator) const {
+        if (auto it = FExact.find(designator); it != FExact.end())
+            return it->second;
+        auto it = FAnyCase.find(Text_Upper(designator));
+        return it == FAnyCase.end() ? nullptr : it->second;
+    }
+
+private:
+    std::unordered_map<std::string_view, TPad*> FExact;
+    std::unordered_map<std::string, TPad*> FAnyCase;
+};
+
+// Footprints by source unique id (any letter case), each id's footprints in board order, for
+// pairing a symbol with the first still unpaired footprint whose id is one of its units' paths.
+// A footprint is only ever paired through its own id, so each id's unpaired footprints are the
+// tail of its list.
+class TFootprintsById {
+public:
+    explicit TFootprintsById(const std::vector<TPcbComponent*>& footprints) {
+        for (std::size_t f = 0; f < footprints.size(); ++f)
+            if (const std::string& id = footprints[f]->SourceUniqueIdText(); !id.empty())
+                FById[Text_Upper(id)].Indices.push_back(f);
+    }
+    // The first unpaired footprint of `symbol`'s placed units (board order), now paired; SIZE_MAX
+    // when there is none.
+    std::size_t Pair(TSchSymbol& symbol) {
+        std::size_t best = SIZE_MAX;
+        TIds* bestIds = nullptr;
+        for (TSchComponent* unit : symbol.PlacedUnits()) {
+            auto it = FById.find(Text_Upper(unit->UniqueIdText()));
+            if (it == FById.end())
+                continue;
+            TIds& ids = it->second;
+            if (ids.Next < ids.Indices.size() && ids.Indices[ids.Next] < best) {
+                best = ids.Indices[ids.Next];
+                bestIds = &ids;
+            }
+        }
+        if (bestIds)
+            ++bestIds->Next;
+        return best;
+    }
+
+private:
+    struct TIds {
+        std::vector<std::size_t> Indices;
+        std::size_t Next = 0; // the first not yet paired
+    };
+    std::unordered_map<std::string, TIds> FById;
+};
+
+} // namespace
+
 std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sheets, TBoard* board,
                                             bool pinNetsFromSchematic) {
     auto data = std::make_shared<TDesignData>();
     // One design component per symbol with a placed unit, in sheet and placement order.
     std::vector<TSchSymbol*> symbols;
+    std::unordered_set<TSchSymbol*> listed;
     for (TSchDocument* sheet : sheets)
         for (auto& unit : sheet->Units())
-            if (std::find(symbols.begin(), symbols.end(), &unit->Symbol()) == symbols.end())
+            if (listed.insert(&unit->Symbol()).second)
                 symbols.push_back(&unit->Symbol());
 
     std::vector<TPcbComponent*> footprints = board ? board->ComponentList() : std::vector<TPcbComponent*>();
     std::vector<TPcbComponent*> footprintOf(symbols.size(), nullptr);
-    std::vector<bool> footprintMatched(footprints.size(), false);
+    TFootprintsById footprintsById(footprints);
 
     for (std::size_t s = 0; s < symbols.size(); ++s) {
         TSchSymbol* symbol = symbols[s];
@@ -173,6 +244,7 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
             }
             c->Parts.push_back(part);
         }
+        c->Pins.reserve(symbol->Pins().size());
         for (auto& pin : symbol->Pins()) {
             auto p = MakeObject<TDesignPin>(c.get(), pin, pin->DesignatorText(), pin->Unit());
             p->Place.DocumentPath = pin->SheetPath();
@@ -180,14 +252,8 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
             c->Pins.push_back(p);
         }
         // The footprint whose source unique id is the path of one of the placed units.
-        for (std::size_t f = 0; f < footprints.size() && !footprintOf[s]; ++f)
-            for (TSchComponent* unit : symbol->PlacedUnits())
-                if (!footprintMatched[f] && !footprints[f]->SourceUniqueId().empty() &&
-                    Text_EqualNoCase(footprints[f]->SourceUniqueId(), unit->UniqueIdText())) {
-                    footprintOf[s] = footprints[f];
-                    footprintMatched[f] = true;
-                    break;
-                }
+        if (std::size_t f = footprintsById.Pair(*symbol); f != SIZE_MAX)
+            footprintOf[s] = footprints[f];
         data->Components.push_back(c);
     }
 
@@ -195,13 +261,14 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
     // footprint.
     for (std::size_t s = 0; s < symbols.size(); ++s) {
         auto& c = data->Components[s];
+        TPcbComponent* fp = pinNetsFromSchematic ? nullptr : footprintOf[s];
+        std::optional<TPadsByName> pads;
+        if (fp)
+            pads.emplace(*fp);
         for (auto& p : c->Pins) {
             std::string net;
-            if (TPcbComponent* fp = pinNetsFromSchematic ? nullptr : footprintOf[s]) {
-                TPad* pad = fp->FindPad(p->Designator());
-                for (TPad* q : fp->Pads())
-                    if (!pad && Text_EqualNoCase(q->Name(), p->Designator()))
-                        pad = q;
+            if (fp) {
+                TPad* pad = pads->Find(p->DesignatorText());
                 if (pad && pad->OwnerNet())
                     net = pad->OwnerNet()->Name();
             } else {
@@ -235,7 +302,8 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
 
     if (!board)
         return data;
-    // The board side: one design component per footprint, paired with the schematic side.
+    // The board side: one design component per footprint, paired with the schematic side; a
+    // footprint's pads of one name make one pin.
     data->BoardPath = board->Path();
     for (std::size_t f = 0; f < footprints.size(); ++f) {
         TPcbComponent* fp = footprints[f];
@@ -247,13 +315,11 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
         b->BoardKey = fp->Key();
         b->OwnerPath = board->Path();
         b->Place.DocumentPath = board->Path();
+        std::unordered_set<std::string_view> seen;
         for (TPad* pad : fp->Pads()) {
-            bool seen = false;
-            for (auto& p : b->Pins)
-                seen = seen || p->Designator() == pad->Name();
-            if (seen)
+            if (!seen.insert(pad->NameString()).second)
                 continue;
-            auto p = MakeObject<TDesignPin>(b.get(), nullptr, pad->Name(), 0);
+            auto p = MakeObject<TDesignPin>(b.get(), nullptr, pad->NameString(), 0);
             p->Place.DocumentPath = board->Path();
             if (pad->OwnerNet())
                 p->SetNetModel(data->FindNet(pad->OwnerNet()->Name()));
@@ -261,13 +327,17 @@ std::shared_ptr<TDesignData> Design_Flatten(const std::vector<TSchDocument*>& sh
         }
         data->BoardComponents.push_back(b);
     }
+    std::unordered_map<const TPcbComponent*, std::size_t> symbolOf;
+    for (std::size_t s = 0; s < symbols.size(); ++s)
+        if (footprintOf[s])
+            symbolOf.emplace(footprintOf[s], s);
     for (std::size_t f = 0; f < footprints.size(); ++f) {
-        auto it = std::find(footprintOf.begin(), footprintOf.end(), footprints[f]);
-        if (it == footprintOf.end()) {
+        auto it = symbolOf.find(footprints[f]);
+        if (it == symbolOf.end()) {
             data->UnmatchedBoard.push_back(data->BoardComponents[f].get());
             continue;
         }
-        TDesignComponent* sch = data->Components[std::size_t(it - footprintOf.begin())].get();
+        TDesignComponent* sch = data->Components[it->second].get();
         sch->BoardKey = footprints[f]->Key();
         data->Matched.emplace_back(sch, data->BoardComponents[f].get());
     }

@@ -89,6 +89,7 @@ public:
     TSchPin* SchematicPin() const { return FPin.get(); }
 
     std::string Designator() override { return FDesignator; }
+    const std::string& DesignatorText() const { return FDesignator; }
     std::int32_t PartNumber() override { return FPartNumber; }
     IPtr<INet> OwningNet() override;
     IPtr<IComponent> OwningComponent() override;

@@ -122,10 +122,11 @@ void TPcbNet::Attach(TPrimitive* p) {
 }
 
 void TPcbNet::Detach(TPrimitive* p) {
-    auto it = std::find(FMembers.begin(), FMembers.end(), p);
-    if (it == FMembers.end())
+    // From the end, as what is detached again soonest is what was attached last.
+    auto it = std::find(FMembers.rbegin(), FMembers.rend(), p);
+    if (it == FMembers.rend())
         return;
-    FMembers.erase(it);
+    FMembers.erase(std::prev(it.base()));
     p->FNet = nullptr;
     FDirty = true;
     Drop(p);

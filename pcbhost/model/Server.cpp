@@ -169,7 +169,7 @@ IPtr<IUnknown> TPcbServer::CreateObject(TObjectId kind) {
     default:
         return nullptr;
     }
-    FFloating.push_back(p);
+    FFloating.emplace(p->Handle(), p);
     return permutor::host::QueryInterface<IUnknown>(p);
 }
 
@@ -177,10 +177,8 @@ IPtr<IPCB_Primitive> TPcbServer::ObjectFromHandle(std::uint64_t handle) {
     for (auto& b : FBoards)
         if (TPrimitive* p = b->FindByHandle(handle))
             return IPtr<IPCB_Primitive>(p->Interface());
-    for (auto& p : FFloating)
-        if (p->Handle() == handle)
-            return p;
-    return nullptr;
+    auto it = FFloating.find(handle);
+    return it == FFloating.end() ? nullptr : it->second;
 }
 
 void TPcbServer::DestroyObject(IUnknown* object) {
@@ -190,7 +188,8 @@ void TPcbServer::DestroyObject(IUnknown* object) {
                 p->OwnerBoard()->Unplace(p);
             p->AssignNet(nullptr);
         }
-        std::erase(FFloating, primitive);
+        if (auto it = FFloating.find(primitive->Handle()); it != FFloating.end() && it->second == primitive)
+            FFloating.erase(it);
     } else if (auto net = permutor::host::QueryInterface<IPCB_Net>(object)) {
         if (TPcbNet* n = ModelOf(net.get()); n && n->OwnerBoard())
             n->OwnerBoard()->UnplaceNet(n);

@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <unordered_map>
 
 namespace pcbhost::kicad {
 
@@ -97,6 +98,8 @@ public:
 
 private:
     std::optional<std::string> TextFor(std::size_t instance, TSchItemKind kind, const std::string& net) const;
+    // The labels on an instance that are on `net`, in item order.
+    const std::vector<std::size_t>& LabelsOf(std::size_t instance, const std::string& net) const;
     bool Rename(std::size_t file, Node label, const std::string& text, const std::string& pinName,
                 TBackAnnotation& out, std::string& reason);
     void PlaceLabel(std::size_t instance, std::size_t pinItem, TSchItemKind kind, const std::string& text,
@@ -118,6 +121,8 @@ private:
     // Labels renamed so far (file, node) -> text: a sheet used twice must say one thing.
     std::map<std::pair<std::size_t, std::uint32_t>, std::string> FRenamed;
     std::set<std::pair<std::size_t, std::uint32_t>> FRemoved;
+    // Per instance: net -> its labels there (made on the first question).
+    mutable std::vector<std::unordered_map<std::string, std::vector<std::size_t>>> FLabels;
 };
 
 TPlanner::TPlanner(const TSchematicSet& set, const TSchematicConnectivity& conn, bool allow,
@@ -127,6 +132,23 @@ TPlanner::TPlanner(const TSchematicSet& set, const TSchematicConnectivity& conn,
         FMoving.insert(change.Reference + "\n" + change.Pin);
     for (const auto& sheet : conn.Instances())
         FNetNames.insert(sheet.SubgraphNet.begin(), sheet.SubgraphNet.end());
+}
+
+const std::vector<std::size_t>& TPlanner::LabelsOf(std::size_t instance, const std::string& net) const {
+    static const std::vector<std::size_t> none;
+    if (FLabels.empty()) {
+        FLabels.resize(FConn.Instances().size());
+        for (std::size_t n = 0; n < FLabels.size(); ++n) {
+            const TSchSheetInstance& sheet = FConn.Instances()[n];
+            for (std::size_t i = 0; i < sheet.Items.size(); ++i)
+                if (const std::int32_t subgraph = sheet.SubgraphOf[i];
+                    subgraph >= 0 && IsLabel(sheet.Items[i].Kind))
+                    FLabels[n][sheet.SubgraphNet[std::size_t(subgraph)]].push_back(i);
+        }
+    }
+    const auto& labels = FLabels[instance];
+    auto it = labels.find(net);
+    return it == labels.end() ? none : it->second;
 }
 
 // The text a label of `kind` on this sheet instance needs to give `net`, if one can.
@@ -140,12 +162,9 @@ std::optional<std::string> TPlanner::TextFor(std::size_t instance, TSchItemKind 
     const TSchSheetInstance& sheet = FConn.Instances()[instance];
     // A label of the net already on this sheet names it as this sheet sees it (a hierarchical
     // label's text is not the net's name); local and hierarchical labels of one text join.
-    for (std::size_t i = 0; i < sheet.Items.size(); ++i) {
+    for (std::size_t i : LabelsOf(instance, net)) {
         const TSchItem& item = sheet.Items[i];
-        const bool usable =
-            item.Kind == kind || (kind == TSchItemKind::Label && item.Kind == TSchItemKind::HierLabel);
-        const std::int32_t subgraph = sheet.SubgraphOf[i];
-        if (usable && subgraph >= 0 && sheet.SubgraphNet[std::size_t(subgraph)] == net)
+        if (item.Kind == kind || (kind == TSchItemKind::Label && item.Kind == TSchItemKind::HierLabel))
             return item.Text;
     }
     if (kind == TSchItemKind::Label && net.size() > sheet.NamePath.size() &&
@@ -367,7 +386,7 @@ std::map<std::string, std::string> PinNetsOf(const TSchematicConnectivity& conn)
 std::map<std::string, std::string>
 NetsAfter(const TSchematicSet& set,
           const std::map<std::size_t, std::vector<TSchematicSet::TSheetEdit>>& edits) {
-    const auto texts = set.RenderWith(edits);
+    auto texts = set.RenderWith(edits);
     std::vector<IPtr<TSchDocument>> sheets;
     TSchematicSet edited(
         set.RootPath(), set.ProjectName(),

@@ -314,12 +314,31 @@ std::string TSchematicConnectivity::NetOfSubgraph(std::size_t instance, std::int
 
 std::vector<std::size_t> TSchematicConnectivity::SubgraphItems(std::size_t instance,
                                                                std::int32_t subgraph) const {
-    std::vector<std::size_t> out;
     const auto& in = FInstances.at(instance);
-    for (std::size_t i = 0; i < in.SubgraphOf.size(); ++i)
-        if (in.SubgraphOf[i] == subgraph && subgraph >= 0)
-            out.push_back(i);
-    return out;
+    // Items by subgraph, made on the first question: planning a change asks once per pin.
+    if (FMembers.size() != FInstances.size())
+        FMembers.resize(FInstances.size());
+    TMembers& members = FMembers[instance];
+    if (members.Start.empty()) {
+        std::int32_t count = 0;
+        for (std::int32_t g : in.SubgraphOf)
+            count = std::max(count, g + 1);
+        members.Start.assign(std::size_t(count) + 1, 0);
+        for (std::int32_t g : in.SubgraphOf)
+            if (g >= 0)
+                ++members.Start[std::size_t(g) + 1];
+        for (std::size_t g = 1; g < members.Start.size(); ++g)
+            members.Start[g] += members.Start[g - 1];
+        members.Items.resize(members.Start.back());
+        std::vector<std::size_t> next(members.Start.begin(), members.Start.end() - 1);
+        for (std::size_t i = 0; i < in.SubgraphOf.size(); ++i)
+            if (const std::int32_t g = in.SubgraphOf[i]; g >= 0)
+                members.Items[next[std::size_t(g)]++] = i;
+    }
+    if (subgraph < 0 || std::size_t(subgraph) + 1 >= members.Start.size())
+        return {};
+    return {members.Items.begin() + std::ptrdiff_t(members.Start[std::size_t(subgraph)]),
+            members.Items.begin() + std::ptrdiff_t(members.Start[std::size_t(subgraph) + 1])};
 }
 
 bool TSchematicConnectivity::FindPin(std::string_view reference, std::string_view pin, std::size_t& instance,

@@ -105,6 +105,11 @@ private:
     std::vector<TSchSheetInstance> FInstances;
     std::vector<std::vector<std::string>> FSubgraphNames;           // instance, subgraph -> name, pins or not
     std::map<std::pair<std::string, std::string>, TPinPlace> FPins; // (reference, pin number)
+    // Per instance, the items of each subgraph in item order: Items[Start[g] .. Start[g + 1]).
+    struct TMembers {
+        std::vector<std::size_t> Start, Items;
+    };
+    mutable std::vector<TMembers> FMembers;
 };
 
 } // namespace pcbhost::kicad

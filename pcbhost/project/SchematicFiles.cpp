@@ -7,6 +7,7 @@
 #include "permutor/host/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -32,7 +33,9 @@ struct TSchematicSet::TUnitSource {
     TFile* File;
     Node Symbol;
     TSchSymbol* Component;
-    std::string Pin, Part, Pair; // the fields as read
+    // The fields as read: views of the file's bytes, which the set keeps (a large part repeats
+    // its swap fields in each of hundreds of units).
+    std::string_view Pin, Part, Pair;
 };
 
 struct TSchematicSet::TLabel {
@@ -177,12 +180,55 @@ std::map<std::string, std::string> ParseSwapText(std::string_view text) {
     return entries;
 }
 
+// Whether a unit's swap fields say what its component's data does. The fields a component's data
+// composes are made once per component: a large part has hundreds of units, whose fields normally
+// all read alike.
+class TSwapFieldCheck {
+public:
+    // Sets same[k] for the pin, part and pair fields; returns the component's three texts.
+    const std::string* Compare(const TSchSymbol& component, const std::array<std::string_view, 3>& originals,
+                               bool same[3]) {
+        auto [entry, added] = FComposed.try_emplace(&component);
+        TComposed& c = entry->second;
+        if (added) {
+            SwapFields_Compose(component, c.Texts[0], c.Texts[1], c.Texts[2]);
+            for (int k = 0; k < 3; ++k)
+                c.Parsed[k] = ParseSwapText(c.Texts[k]);
+        }
+        // Entries in another order, other letter case or spacing say the same thing: such a field
+        // is left as the user wrote it.
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (!c.HasLast[k] || c.LastOriginal[k] != originals[k]) {
+                c.LastSame[k] = c.Parsed[k] == ParseSwapText(originals[k]);
+                c.LastOriginal[k] = originals[k];
+                c.HasLast[k] = true;
+            }
+            same[k] = c.LastSame[k];
+        }
+        return c.Texts;
+    }
+
+private:
+    struct TComposed {
+        std::string Texts[3];
+        std::map<std::string, std::string> Parsed[3];
+        std::string LastOriginal[3];
+        bool LastSame[3] = {false, false, false};
+        bool HasLast[3] = {false, false, false};
+    };
+    std::map<const TSchSymbol*, TComposed> FComposed;
+};
+
 } // namespace
 
 std::string PropertyValue(Node symbol, std::string_view key) {
+    return std::string(PropertyView(symbol, key));
+}
+
+std::string_view PropertyView(Node symbol, std::string_view key) {
     for (Node child : symbol.children())
         if (child.is("property") && child.size() > 2 && child.valueAt(1) == key)
-            return std::string(child.valueAt(2));
+            return child.valueAt(2);
     return {};
 }
 
@@ -246,7 +292,7 @@ void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::str
 }
 
 TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& projectName,
-                             TDocumentFactory factory, const std::map<std::string, std::string>* texts)
+                             TDocumentFactory factory, std::map<std::string, std::string>* texts)
     : FRootPath(rootPath), FProjectName(projectName), FFactory(std::move(factory)), FTexts(texts) {
     TFile& root = FileOf(rootPath);
     if (root.Version < 20211123)
@@ -282,12 +328,12 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     auto it = FFiles.find(path);
     if (it != FFiles.end())
         return *it->second;
-    auto text = FTexts ? FTexts->find(path) : std::map<std::string, std::string>::const_iterator();
-    auto file = std::make_unique<TFile>(TFile{path,
-                                              FTexts && text != FTexts->end()
-                                                  ? sexpr::Document::parse(text->second, path, "kicad_sch")
-                                                  : sexpr::Document::load(path, "kicad_sch"),
-                                              nullptr, 0});
+    auto text = FTexts ? FTexts->find(path) : std::map<std::string, std::string>::iterator();
+    auto file = std::make_unique<TFile>(TFile{
+        path,
+        FTexts && text != FTexts->end() ? sexpr::Document::parse(std::move(text->second), path, "kicad_sch")
+                                        : sexpr::Document::load(path, "kicad_sch"),
+        nullptr, 0});
     file->Version = file->Doc.root().require("version").intAt(1);
     file->Sheet = &FFactory(path);
     FFileOrder.push_back(path);
@@ -430,8 +476,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
                         pin->SetPosition(x, y);
                     }
         }
-        FUnits.push_back({&file, symbol, component.get(), PropertyValue(symbol, cPinSwapField),
-                          PropertyValue(symbol, cPartSwapField), PropertyValue(symbol, cPairSwapField)});
+        FUnits.push_back({&file, symbol, component.get(), PropertyView(symbol, cPinSwapField),
+                          PropertyView(symbol, cPartSwapField), PropertyView(symbol, cPairSwapField)});
     }
 
     for (Node label : root.children()) {
@@ -531,6 +577,20 @@ std::int64_t TSchematicSet::FileVersion(std::size_t index) const {
     return FFiles.at(FFileOrder.at(index))->Version;
 }
 
+bool TSchematicSet::Changed() const {
+    for (const auto& [index, edits] : FSheetEdits)
+        if (!edits.empty())
+            return true;
+    TSwapFieldCheck check;
+    for (const auto& unit : FUnits) {
+        bool same[3];
+        check.Compare(*unit.Component, {unit.Pin, unit.Part, unit.Pair}, same);
+        if (!same[0] || !same[1] || !same[2])
+            return true;
+    }
+    return false;
+}
+
 std::map<std::string, std::string>
 TSchematicSet::RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& sheetEdits) const {
     std::map<std::string, sexpr::Document> edited;
@@ -553,37 +613,10 @@ TSchematicSet::RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& 
             }
     }
     std::set<std::pair<const TFile*, std::uint32_t>> done;
-    // The fields a component's data composes, once per component: a large part has hundreds of
-    // units, whose fields normally all read alike.
-    struct TComposed {
-        std::string Texts[3];
-        std::map<std::string, std::string> Parsed[3];
-        std::string LastOriginal[3];
-        bool LastSame[3] = {false, false, false};
-        bool HasLast[3] = {false, false, false};
-    };
-    std::map<const TSchSymbol*, TComposed> composed;
+    TSwapFieldCheck check;
     for (const auto& unit : FUnits) {
-        auto [entry, added] = composed.try_emplace(unit.Component);
-        TComposed& c = entry->second;
-        if (added) {
-            SwapFields_Compose(*unit.Component, c.Texts[0], c.Texts[1], c.Texts[2]);
-            for (int k = 0; k < 3; ++k)
-                c.Parsed[k] = ParseSwapText(c.Texts[k]);
-        }
-        const std::string* texts = c.Texts;
-        const std::string originals[3] = {unit.Pin, unit.Part, unit.Pair};
-        // Entries in another order, other letter case or spacing say the same thing: such a field
-        // is left as the user wrote it.
         bool same[3];
-        for (int k = 0; k < 3; ++k) {
-            if (!c.HasLast[k] || c.LastOriginal[k] != originals[k]) {
-                c.LastSame[k] = c.Parsed[k] == ParseSwapText(originals[k]);
-                c.LastOriginal[k] = originals[k];
-                c.HasLast[k] = true;
-            }
-            same[k] = c.LastSame[k];
-        }
+        const std::string* texts = check.Compare(*unit.Component, {unit.Pin, unit.Part, unit.Pair}, same);
         if (same[0] && same[1] && same[2])
             continue;
         // A symbol of a sheet used more than once stands for several components; its fields

@@ -35,6 +35,8 @@ void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::str
 
 // The value of a symbol's (or sheet's) property, "" when it has none.
 std::string PropertyValue(sexpr::Node symbol, std::string_view key);
+// The same as a view of the document's text, valid while the document is.
+std::string_view PropertyView(sexpr::Node symbol, std::string_view key);
 // Splits a library sub-symbol's name "NAME_U_S" into unit and style from the right; false when it
 // is not of that form.
 bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style);
@@ -46,9 +48,10 @@ public:
 
     // Reads the root sheet and its hierarchy. `projectName` picks the instance block of KiCad 7+
     // files. Throws sexpr::ParseError naming the file, line and column of what it cannot read.
-    // `texts`, when given, stands in for the files it names (a hierarchy as it would be saved).
+    // `texts`, when given, stands in for the files it names (a hierarchy as it would be saved);
+    // each text is moved out of the map as its file is read.
     TSchematicSet(const std::string& rootPath, const std::string& projectName, TDocumentFactory factory,
-                  const std::map<std::string, std::string>* texts = nullptr);
+                  std::map<std::string, std::string>* texts = nullptr);
     ~TSchematicSet();
 
     // Gives every pin its net and places every net label and port on the net the schematic's
@@ -101,7 +104,8 @@ public:
     RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& edits) const;
     const std::string& RootPath() const { return FRootPath; }
     const std::string& ProjectName() const { return FProjectName; }
-    bool Changed() const { return !Render().empty(); }
+    // Whether Render() has anything to write, without rendering.
+    bool Changed() const;
 
 private:
     struct TFile;
@@ -126,7 +130,7 @@ private:
     std::vector<TSheetVisit> FVisits;
     std::vector<TPlacedSymbol> FPlaced;
     std::map<std::string, std::pair<std::string, std::int32_t>> FLegacyInstances; // KiCad 6 path -> ref, unit
-    const std::map<std::string, std::string>* FTexts = nullptr;
+    std::map<std::string, std::string>* FTexts = nullptr;
     std::map<std::size_t, std::vector<TSheetEdit>> FSheetEdits;
 };
 

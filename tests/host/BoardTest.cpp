@@ -725,3 +725,65 @@ TEST(HostWithAnotherUserInterface, BoardsAndClientUseTheInstalledServices) {
     EXPECT_EQ(host.Client()->UI().get(), static_cast<IHostUI*>(ui.get()));
     EXPECT_THROW(host.UI(), std::logic_error);
 }
+
+TEST_F(TBoardFixture, ManyDrawnLinesComeAndGoInAnyOrderKeepingTheRestInPlacementOrder) {
+    // A run draws a line per connection and removes them all, first drawn first; the board's
+    // list, handles, component list and spatial search must stay right throughout.
+    IPCB_ServerInterface* pcb = &Host.PcbServer();
+    auto& fp = Pcb.AddFootprint("U1");
+    fp.AddPad("1", 0, 0).Net("A");
+    fp.AddPad("2", 1, 0).Net("B");
+    auto net = QueryInterface<IPCB_Net>(pcb->CreateObject(eNetObject));
+    Board.AddNet(net.get());
+    std::vector<IPtr<IPCB_Connection>> lines;
+    for (int i = 0; i < 60; ++i) {
+        auto line = QueryInterface<IPCB_Connection>(pcb->CreateObject(eConnectionObject));
+        net->AddPrimitive(line.get());
+        line->SetEnds(MM(10 + i), 0, eV6_TopLayer, MM(10 + i), MM(1), eV6_TopLayer);
+        lines.push_back(line);
+    }
+    auto expectList = [&](const std::vector<IPtr<IPCB_Connection>>& kept) {
+        std::vector<TPrimitive*> wanted;
+        for (TPrimitive* p : Board.PrimitiveList())
+            if (p->Kind() != eConnectionObject)
+                wanted.push_back(p);
+        for (auto& l : kept)
+            wanted.push_back(ModelOf(l.get()));
+        EXPECT_EQ(Board.PrimitiveList(), wanted);
+        for (auto& l : kept)
+            EXPECT_EQ(pcb->ObjectFromHandle(l->Handle()), IPtr<IPCB_Primitive>(l));
+        ASSERT_EQ(Board.ComponentList().size(), 1u);
+        EXPECT_EQ(Board.ComponentList()[0], &fp.Model());
+        TCoordRect around{MM(9), MM(-1), MM(80), MM(2)};
+        EXPECT_EQ(Board.Query(&around).size(), kept.size());
+        EXPECT_EQ(ModelOf(net.get())->Members().size(), kept.size());
+    };
+    expectList(lines);
+    auto drop = [&](std::size_t i) {
+        Board.RemoveObject(lines[i].get());
+        lines[i]->SetNet(nullptr);
+        pcb->DestroyObject(lines[i].get());
+        EXPECT_FALSE(pcb->ObjectFromHandle(lines[i]->Handle()));
+        EXPECT_EQ(lines[i]->Board().get(), nullptr);
+        lines.erase(lines.begin() + std::ptrdiff_t(i));
+    };
+    for (int k = 0; k < 20; ++k) // first drawn first
+        drop(0);
+    expectList(lines);
+    for (int k = 0; k < 10; ++k) // last drawn first
+        drop(lines.size() - 1);
+    expectList(lines);
+    for (std::size_t k = 0; k < 10; ++k) // from the middle, the list read after each
+        drop(lines.size() / 2), expectList(lines);
+    // An object taken off and put back goes to the end.
+    TPad& pad = *fp.Model().Pads()[0];
+    IPtr<IPCB_Component> keep(&fp.Model());
+    Board.RemoveObject(&fp.Model());
+    EXPECT_TRUE(Board.ComponentList().empty());
+    EXPECT_EQ(pad.OwnerBoard(), nullptr);
+    Board.AddPrimitive(&fp.Model());
+    ASSERT_EQ(Board.ComponentList().size(), 1u);
+    EXPECT_EQ(Board.PrimitiveList()[Board.PrimitiveList().size() - 3], &fp.Model());
+    EXPECT_EQ(Board.PrimitiveList().back(), fp.Model().Pads().back());
+    EXPECT_EQ(Board.FindComponent("U1"), &fp.Model());
+}

@@ -279,4 +279,82 @@ TEST_F(BackAnnotationProject, NetsNamedAfterAPinGetANameOfTheirOwnWhenAllowed) {
     EXPECT_NE(Read("ba.kicad_sch").find("(label \"R1-Pad1\" (at 72.39 101.27 180)"), std::string::npos);
 }
 
+// A sub-sheet whose U1-1 reaches the parent's net "/PARENT" through the hierarchical label "X";
+// U1-2 has a label "Y" of its own.
+TEST(BackAnnotationHierarchy, ALabelTakesTheTextOfAHierarchicalLabelOfItsNewNet) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("permutor-backannotation-hier-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+    };
+    std::string root = cSheet;
+    // The root keeps only the lib symbols and gets the sheet, with the label "PARENT" on its pin.
+    root = root.substr(0, root.find("\t(label \"A\"")) +
+           "\t(label \"PARENT\" (at 50 55 180) (fields_autoplaced yes) (effects (font (size 1.27 1.27)) "
+           "(justify right bottom)) (uuid \"cccccccc-0000-0000-0000-0000000000a1\"))\n"
+           "\t(sheet (at 50 50) (size 20 20) (fields_autoplaced yes) (stroke (width 0.1524) (type solid)) "
+           "(fill (color 0 0 0 0.0000)) (uuid \"ffffffff-0000-0000-0000-000000000001\")\n"
+           "\t\t(property \"Sheetname\" \"sub\" (at 50 49 0) (effects (font (size 1.27 1.27)) (justify left "
+           "bottom)))\n"
+           "\t\t(property \"Sheetfile\" \"sub.kicad_sch\" (at 50 71 0) (effects (font (size 1.27 1.27)) "
+           "(justify left top)))\n"
+           "\t\t(pin \"X\" input (at 50 55 180) (effects (font (size 1.27 1.27)) (justify left)) "
+           "(uuid \"cccccccc-0000-0000-0000-0000000000a2\"))\n"
+           "\t\t(instances (project \"ba\" (path \"/aaaaaaaa-0000-0000-0000-000000000001\" (page "
+           "\"2\"))))\n\t)\n"
+           "\t(sheet_instances (path \"/\" (page \"1\")))\n)\n";
+    std::string sub = cSheet;
+    const std::string symbolStart = "\t(symbol (lib_id \"T:Quad\")";
+    const std::string symbolEnd = "\t(symbol (lib_id \"T:R\") (at 76.2 101.27 0)";
+    std::string u1 = sub.substr(sub.find(symbolStart), sub.find(symbolEnd) - sub.find(symbolStart));
+    u1.replace(u1.find("(path \"/aaaaaaaa-0000-0000-0000-000000000001\""),
+               std::string("(path \"/aaaaaaaa-0000-0000-0000-000000000001\"").size(),
+               "(path \"/aaaaaaaa-0000-0000-0000-000000000001/ffffffff-0000-0000-0000-000000000001\"");
+    sub = sub.substr(0, sub.find("\t(label \"A\"")) +
+          "\t(hierarchical_label \"X\" (shape input) (at 92.38 96.19 180) (effects (font (size 1.27 1.27)) "
+          "(justify right)) (uuid \"cccccccc-0000-0000-0000-0000000000b1\"))\n"
+          "\t(label \"Y\" (at 92.38 98.73 180) (fields_autoplaced yes) (effects (font (size 1.27 1.27)) "
+          "(justify right bottom)) (uuid \"cccccccc-0000-0000-0000-0000000000b2\"))\n" +
+          u1 + ")\n";
+    sub.replace(sub.find("aaaaaaaa-0000-0000-0000-000000000001"), 36, "aaaaaaaa-0000-0000-0000-0000000000b0");
+    write("ba.kicad_pro", "{\"meta\": {\"filename\": \"ba.kicad_pro\", \"version\": 1}}\n");
+    write("ba.kicad_sch", root);
+    write("sub.kicad_sch", sub);
+    write(
+        "ba.kicad_pcb",
+        "(kicad_pcb (version 20240108) (generator \"pcbnew\") (generator_version \"8.0\")\n"
+        "  (general (thickness 1.6) (legacy_teardrops no))\n  (paper \"A4\")\n"
+        "  (layers (0 \"F.Cu\" signal) (31 \"B.Cu\" signal) (44 \"Edge.Cuts\" user))\n"
+        "  (net 0 \"\") (net 1 \"/PARENT\") (net 2 \"/sub/Y\")\n"
+        "  (footprint \"T:U1\" (layer \"F.Cu\") (uuid \"eeeeeeee-0000-0000-0000-000000000001\") (at 60 50)\n"
+        "    (property \"Reference\" \"U1\" (at 0 -3 0) (layer \"F.SilkS\") (effects (font (size 1 1) "
+        "(thickness 0.15))))\n"
+        "    (property \"PinSwapEnabled\" \"yes\")\n"
+        "    (path \"/ffffffff-0000-0000-0000-000000000001/bbbbbbbb-0000-0000-0000-000000000001\")\n"
+        "    (pad \"1\" smd rect (at 0 0) (size 1 1) (layers \"F.Cu\") (net 1 \"/PARENT\"))\n"
+        "    (pad \"2\" smd rect (at 0 2.54) (size 1 1) (layers \"F.Cu\") (net 2 \"/sub/Y\"))\n"
+        "  )\n)\n");
+    {
+        THost host;
+        auto project = TKicadProject::Open(host, (dir / "ba.kicad_pro").string());
+        TSchematicConnectivity before(*project->Schematics());
+        ASSERT_EQ(before.PinNet("U1", "1"), "/PARENT");
+        ASSERT_EQ(before.PinNet("U1", "2"), "/sub/Y");
+        TBoard& board = *project->Board();
+        board.FindComponent("U1")->FindPad("2")->AssignNet(board.FindNet("/PARENT"));
+        const TBackAnnotation& plan = project->BackAnnotate();
+        EXPECT_TRUE(plan.NeedsEdit.empty()) << plan.NeedsEdit[0].Reason;
+        ASSERT_EQ(plan.Edits.size(), 1u);
+        EXPECT_NE(plan.Edits[0].find("U1-2: label \"Y\" -> \"X\""), std::string::npos) << plan.Edits[0];
+        project->Save();
+    }
+    THost host;
+    auto reread = TKicadProject::Open(host, (dir / "ba.kicad_pro").string());
+    TSchematicConnectivity after(*reread->Schematics());
+    EXPECT_EQ(after.PinNet("U1", "1"), "/PARENT");
+    EXPECT_EQ(after.PinNet("U1", "2"), "/PARENT");
+    fs::remove_all(dir);
+}
+
 } // namespace

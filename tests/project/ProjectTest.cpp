@@ -12,6 +12,7 @@
 namespace fs = std::filesystem;
 using namespace pcbhost;
 using namespace pcbhost::kicad;
+using pcbhost::sexpr::Node;
 
 namespace {
 
@@ -347,3 +348,48 @@ TEST(KicadProjects, MalformedFilesGiveLocatedErrorsAndChangeNothing) {
 }
 
 } // namespace
+
+TEST(KicadProjects, SchematicChangedSaysWhetherRenderingWouldWriteAnything) {
+    THost host;
+    auto project =
+        TKicadProject::Open(host, (fs::path(PERMUTOR_SOURCE_DIR) / "examples/demo/demo.kicad_pro").string());
+    // Sheet edits are the back-annotation's to set; here they are set by hand.
+    auto* sheets = const_cast<TSchematicSet*>(project->Schematics());
+    ASSERT_NE(sheets, nullptr);
+    auto agree = [&](bool expected, const char* what) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(sheets->Changed(), expected);
+        EXPECT_EQ(!sheets->Render().empty(), expected);
+    };
+    agree(false, "as read");
+
+    TSchSymbol* swappable = nullptr;
+    std::string pin, part, pair;
+    for (const auto& s : sheets->Symbols()) {
+        SwapFields_Compose(*s, pin, part, pair);
+        if (!swappable && pin.find('|') != std::string::npos)
+            swappable = s.get();
+    }
+    ASSERT_NE(swappable, nullptr) << "the example has a part with pin swap data";
+    SwapFields_Compose(*swappable, pin, part, pair);
+    // The same entries in the other order say the same: nothing to write.
+    const auto bar = pin.find('|');
+    SwapFields_Apply(*swappable, pin.substr(bar + 1) + "|" + pin.substr(0, bar), part, pair);
+    agree(false, "entries reordered");
+    // One entry's group changed: the units' fields are rewritten.
+    SwapFields_Apply(*swappable, pin.substr(0, bar) + "X|" + pin.substr(bar + 1), part, pair);
+    agree(true, "a group changed");
+    SwapFields_Apply(*swappable, pin, part, pair);
+    agree(false, "changed back");
+
+    // An edit of a sheet's text beyond the fields.
+    Node label;
+    for (Node n : sheets->Document(0).root().children())
+        if (!label && (n.is("label") || n.is("global_label")))
+            label = n;
+    ASSERT_TRUE(label);
+    sheets->SetSheetEdits({{0, {{TSchematicSet::TSheetEdit::eSetText, label.atom(1), "RENAMED"}}}});
+    agree(true, "a label renamed");
+    sheets->SetSheetEdits({{0, {}}});
+    agree(false, "no edits left");
+}
