@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,64 +71,108 @@ std::string Net_Key(host::IPCB_Net* net);
 // A string list kept sorted, comparing ASCII letters without regard to case, accepting equal
 // keys. A key equal to keys already present goes in before them, so a look-up, which finds the
 // first entry in sorted order, finds the one added last.
+//
+// Added entries wait in a short sorted list of their own and join the main one in one merge when
+// it is full or an entry is wanted by its index, so that building a list of n keys moves about
+// n^2 / cWaiting entries instead of n^2 / 2. Existence tests and look-ups by key read both lists.
 template <class TObject> class TSortedStringList {
 public:
     struct TEntry {
         std::string Key;
         TObject Object;
     };
+    static constexpr std::size_t cWaiting = 512;
 
-    std::size_t Count() const { return FEntries.size(); }
-    bool Empty() const { return FEntries.empty(); }
-    const std::string& Key(std::size_t index) const { return FEntries[index].Key; }
-    const TObject& Object(std::size_t index) const { return FEntries[index].Object; }
-    TObject& Object(std::size_t index) { return FEntries[index].Object; }
+    std::size_t Count() const { return FEntries.size() + FPending.size(); }
+    bool Empty() const { return FEntries.empty() && FPending.empty(); }
+    const std::string& Key(std::size_t index) const { return Sorted()[index].Key; }
+    const TObject& Object(std::size_t index) const { return Sorted()[index].Object; }
+    TObject& Object(std::size_t index) { return Sorted()[index].Object; }
 
-    // Inserts and returns the entry's index.
-    std::size_t Add(const std::string& key, TObject object) {
-        const std::size_t index = LowerBound(key);
-        FEntries.insert(FEntries.begin() + std::ptrdiff_t(index), TEntry{key, std::move(object)});
-        return index;
+    void Add(const std::string& key, TObject object) {
+        FPending.insert(FPending.begin() + std::ptrdiff_t(LowerBound(FPending, key)),
+                        TEntry{key, std::move(object)});
+        if (FPending.size() >= cWaiting)
+            Sorted();
     }
     // The index of the first entry whose key equals `key` without regard to case.
     bool Find(const std::string& key, std::size_t& index) const {
-        index = LowerBound(key);
-        return index < FEntries.size() && host::Text_CompareNoCase(FEntries[index].Key, key) == 0;
+        const auto& entries = Sorted();
+        index = LowerBound(entries, key);
+        return index < entries.size() && host::Text_CompareNoCase(entries[index].Key, key) == 0;
     }
     std::ptrdiff_t IndexOf(const std::string& key) const {
         std::size_t index;
         return Find(key, index) ? std::ptrdiff_t(index) : -1;
     }
-    // The object of the first entry with that key, or a default (empty) object.
+    // The object of the first entry with that key, or a default (empty) object. The waiting
+    // entries come first: they were added after all the others.
     TObject Lookup(const std::string& key) const {
-        std::size_t index;
-        return Find(key, index) ? FEntries[index].Object : TObject();
+        for (const auto* entries : {&FPending, &FEntries}) {
+            const std::size_t index = LowerBound(*entries, key);
+            if (index < entries->size() && host::Text_CompareNoCase((*entries)[index].Key, key) == 0)
+                return (*entries)[index].Object;
+        }
+        return TObject();
     }
-    void Delete(std::size_t index) { FEntries.erase(FEntries.begin() + std::ptrdiff_t(index)); }
-    void Clear() { FEntries.clear(); }
+    bool Contains(const std::string& key) const {
+        for (const auto* entries : {&FPending, &FEntries}) {
+            const std::size_t index = LowerBound(*entries, key);
+            if (index < entries->size() && host::Text_CompareNoCase((*entries)[index].Key, key) == 0)
+                return true;
+        }
+        return false;
+    }
+    void Delete(std::size_t index) {
+        Sorted();
+        FEntries.erase(FEntries.begin() + std::ptrdiff_t(index));
+    }
+    void Clear() {
+        FEntries.clear();
+        FPending.clear();
+    }
 
     // Keyed by a board net.
-    bool HasPCB(host::IPCB_Net* net) const { return IndexOf(Net_Key(net)) >= 0; }
+    bool HasPCB(host::IPCB_Net* net) const { return Contains(Net_Key(net)); }
     // With `check` set and the net's key present, adds nothing and returns false.
     bool AddPCBObject(host::IPCB_Net* net, TObject object, bool check) {
         const std::string key = Net_Key(net);
-        if (check && IndexOf(key) >= 0)
+        if (check && Contains(key))
             return false;
         Add(key, std::move(object));
         return true;
     }
 
-    auto begin() const { return FEntries.begin(); }
-    auto end() const { return FEntries.end(); }
+    auto begin() const { return Sorted().cbegin(); }
+    auto end() const { return Sorted().cend(); }
 
 private:
-    std::size_t LowerBound(const std::string& key) const {
-        auto it = std::lower_bound(
-            FEntries.begin(), FEntries.end(), key,
-            [](const TEntry& e, const std::string& k) { return host::Text_CompareNoCase(e.Key, k) < 0; });
-        return std::size_t(it - FEntries.begin());
+    static bool Before(const TEntry& a, const TEntry& b) {
+        return host::Text_CompareNoCase(a.Key, b.Key) < 0;
     }
-    std::vector<TEntry> FEntries;
+    static std::size_t LowerBound(const std::vector<TEntry>& entries, const std::string& key) {
+        auto it =
+            std::lower_bound(entries.begin(), entries.end(), key, [](const TEntry& e, const std::string& k) {
+                return host::Text_CompareNoCase(e.Key, k) < 0;
+            });
+        return std::size_t(it - entries.begin());
+    }
+    // All entries in order: the waiting ones go in before equal keys already there (a merge keeps
+    // its first range first among equals).
+    std::vector<TEntry>& Sorted() const {
+        if (!FPending.empty()) {
+            std::vector<TEntry> merged;
+            merged.reserve(FEntries.size() + FPending.size());
+            std::merge(std::make_move_iterator(FPending.begin()), std::make_move_iterator(FPending.end()),
+                       std::make_move_iterator(FEntries.begin()), std::make_move_iterator(FEntries.end()),
+                       std::back_inserter(merged), Before);
+            FEntries = std::move(merged);
+            FPending.clear();
+        }
+        return FEntries;
+    }
+    mutable std::vector<TEntry> FEntries;
+    mutable std::vector<TEntry> FPending;
 };
 
 } // namespace permutor::model

@@ -1,6 +1,11 @@
 // The model's lists, the hot-spot key, and a component's swap information as the dialogs use it.
 #include "ModelFixture.h"
 
+#include "permutor/host/Text.h"
+
+#include <algorithm>
+#include <random>
+
 using namespace permutor::model;
 using namespace permutor::model::testing;
 
@@ -29,6 +34,53 @@ TEST(SortedStringList, KeepsKeysSortedWithoutCaseAndFindsTheLatestOfEqualKeys) {
     list.Delete(2);
     EXPECT_EQ(list.Lookup("beta"), 1);
     EXPECT_EQ(list.Count(), 4u);
+}
+
+// Added keys wait and go in together when the list is read; the order and every look-up are those
+// of putting each key in its place as it comes, equal keys (in any case) included.
+TEST(SortedStringList, AddingInBatchesGivesTheOrderOfOneByOne) {
+    std::mt19937 random(4);
+    const std::vector<std::string> words = {"a",  "A",    "b",    "B",     "ab", "AB",
+                                            "a_", "Net1", "NET1", "net10", "x"};
+    TSortedStringList<int> list;
+    std::vector<std::pair<std::string, int>> plain; // each key put in its place at once
+    for (int i = 1; i <= 3000; ++i) {
+        const std::string& key = words[random() % words.size()];
+        list.Add(key, i);
+        auto at = std::lower_bound(plain.begin(), plain.end(), key, [](const auto& e, const std::string& k) {
+            return permutor::host::Text_CompareNoCase(e.first, k) < 0;
+        });
+        plain.insert(at, {key, i});
+        const std::string& probe = words[random() % words.size()];
+        const auto first =
+            std::lower_bound(plain.begin(), plain.end(), probe, [](const auto& e, const std::string& k) {
+                return permutor::host::Text_CompareNoCase(e.first, k) < 0;
+            });
+        const bool there =
+            first != plain.end() && permutor::host::Text_CompareNoCase(first->first, probe) == 0;
+        // Look-ups by key read the waiting entries without putting them in.
+        ASSERT_EQ(list.Contains(probe), there) << probe << " after " << i;
+        ASSERT_EQ(list.Lookup(probe), there ? first->second : 0) << probe << " after " << i;
+        if (random() % 7 == 0) { // by index now and then, so that batches meet earlier entries
+            std::size_t index = 0;
+            ASSERT_EQ(list.Find(probe, index), there);
+            ASSERT_EQ(index, std::size_t(first - plain.begin()));
+            if (there)
+                EXPECT_EQ(list.Object(index), plain[index].second);
+        }
+        if (random() % 50 == 0 && list.Count() > 0) {
+            const std::size_t gone = random() % list.Count();
+            list.Delete(gone);
+            plain.erase(plain.begin() + std::ptrdiff_t(gone));
+        }
+    }
+    ASSERT_EQ(list.Count(), plain.size());
+    std::size_t i = 0;
+    for (const auto& e : list) {
+        EXPECT_EQ(e.Key, plain[i].first) << i;
+        EXPECT_EQ(e.Object, plain[i].second) << i;
+        ++i;
+    }
 }
 
 TEST(SortedStringList, NetsAreKeyedByTheirReference) {
