@@ -46,6 +46,20 @@ namespace {
 
 constexpr double cUnitsPerMm = 10000000.0 / 25.4;
 
+// The process's peak resident memory since the last reset, in MiB (Linux: VmHWM), and the reset
+// (writing 5 to clear_refs), so that each run reports its own peak; -1 where unknown.
+double PeakMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return -1;
+}
+void PeakMiB_Reset() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
 double Seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
@@ -205,6 +219,8 @@ struct TRow {
     opt::TAutoRunResult Result;
     bool Completed = false;
     double LoadSeconds = 0, RunSeconds = 0;
+    // Peak resident memory from loading to the end of the run.
+    double PeakMiB = 0;
     std::vector<std::string> Problems;
 };
 
@@ -217,6 +233,7 @@ TRow RunOne(const TBoardCase& board, const TConfig& config, std::uint32_t seed) 
     host.UI().SetDefaultAnswer(true);
     host.ClientModel().SetRandomSeed(seed);
 
+    PeakMiB_Reset();
     auto start = std::chrono::steady_clock::now();
     auto project = TKicadProject::Open(host, board.Path);
     if (!project->Board())
@@ -241,6 +258,7 @@ TRow RunOne(const TBoardCase& board, const TConfig& config, std::uint32_t seed) 
         start = std::chrono::steady_clock::now();
         row.Completed = opt::AutoPermutor_Run(path, config.Options, &row.Result);
         row.RunSeconds = Seconds(std::chrono::steady_clock::now() - start);
+        row.PeakMiB = PeakMiB();
         row.After = ModelFigures(path);
     } catch (...) {
         permutor::host::Client_Set(nullptr);
@@ -302,20 +320,22 @@ std::string Verdict(const TRow& row) {
 }
 
 void PrintHeader() {
-    fmt::print(
-        "{:<22} {:<16} {:>5} {:>4} {:>6} {:>7} {:>7} {:>7} {:>13} {:>7} {:>7} {:>13} {:>13} {:>11} {:>11} "
-        "{:>8} {:>7} {}\n",
-        "board", "config", "pins", "grp", "load s", "run s", "ratio0", "ratio", "model X b>a", "greedy",
-        "end", "board X b>a", "length mm b>a", "optimum mm", "conn mm end", "iters", "nopair", "check");
+    fmt::print("{:<22} {:<16} {:>5} {:>4} {:>6} {:>7} {:>6} {:>7} {:>7} {:>13} {:>7} {:>7} {:>13} {:>13} "
+               "{:>11} {:>11} "
+               "{:>8} {:>7} {}\n",
+               "board", "config", "pins", "grp", "load s", "run s", "MiB", "ratio0", "ratio", "model X b>a",
+               "greedy", "end", "board X b>a", "length mm b>a", "optimum mm", "conn mm end", "iters",
+               "nopair", "check");
 }
 
 void PrintRow(const TRow& row) {
     const auto& r = row.Result;
     fmt::print(
-        "{:<22} {:<16} {:>5} {:>4} {:>6.2f} {:>7.2f} {:>7} {:>7} {:>13} {:>7} {:>7} {:>13} {:>13} {:>11.1f} "
-        "{:>11.1f} {:>8} {:>7} {}\n",
+        "{:<22} {:<16} {:>5} {:>4} {:>6.2f} {:>7.2f} {:>6.0f} {:>7} {:>7} {:>13} {:>7} {:>7} {:>13} {:>13} "
+        "{:>11.1f} {:>11.1f} {:>8} {:>7} {}\n",
         row.Board, row.Config, row.Before.Swappable, row.Before.Groups, row.LoadSeconds, row.RunSeconds,
-        Ratio(row.Before.SubNetCost, row.Before.Optimum), Ratio(r.SubNetCostEnd, row.Before.Optimum),
+        row.PeakMiB, Ratio(row.Before.SubNetCost, row.Before.Optimum),
+        Ratio(r.SubNetCostEnd, row.Before.Optimum),
         fmt::format("{}>{}", row.Before.Crossings, r.CrossingsEnd),
         // Total model cost (crossings weighed in) relative to the start, after each optimiser.
         row.Before.TotalCost > 0 ? fmt::format("{:.3f}", r.CostAfterGreedy / row.Before.TotalCost) : "-",
@@ -349,6 +369,7 @@ nlohmann::json RowJson(const TRow& row) {
             {"pins_with_ids", row.PinsWithIds},
             {"load_seconds", row.LoadSeconds},
             {"run_seconds", row.RunSeconds},
+            {"peak_mib", row.PeakMiB},
             {"completed", row.Completed},
             {"before", figures(row.Before)},
             {"after", figures(row.After)},
@@ -464,7 +485,9 @@ int main(int argc, char** argv) {
     }
 
     fmt::print(
-        "seed {}; pins = swappable sub-nets, grp = pin swap groups; ratio0/ratio = connection cost at the "
+        "seed {}; pins = swappable sub-nets, grp = pin swap groups; MiB = peak resident memory of loading "
+        "and "
+        "the run; ratio0/ratio = connection cost at the "
         "start/end over the sum of the groups' optimal assignments; model X = crossings among swappable "
         "sub-nets; greedy/end = total model cost after each optimiser over the starting cost; board X = "
         "ratsnest cross-overs\n",
