@@ -65,8 +65,9 @@ TEST(SortedStringList, AddingInBatchesGivesTheOrderOfOneByOne) {
             std::size_t index = 0;
             ASSERT_EQ(list.Find(probe, index), there);
             ASSERT_EQ(index, std::size_t(first - plain.begin()));
-            if (there)
+            if (there) {
                 EXPECT_EQ(list.Object(index), plain[index].second);
+            }
         }
         if (random() % 50 == 0 && list.Count() > 0) {
             const std::size_t gone = random() % list.Count();

@@ -189,9 +189,10 @@ TEST_F(TransactionTest, IndexedAndPlainRefreshAgreeListForListOnRandomBoards) {
                                                                       fast.MasterSubNetList_Swappable[ib]);
                 fast.SwapSubNets_Begin(fast.MasterSubNetList_Swappable[ia],
                                        fast.MasterSubNetList_Swappable[ib]);
-                if (cannotLower)
+                if (cannotLower) {
                     ASSERT_GE(fast.GetTotalCost(), before)
                         << "refused an exchange that lowers the cost, step " << step;
+                }
                 hopeless += cannotLower;
                 lowering += fast.GetTotalCost() < before;
                 // The index's count of lines a new connection might cross is never below its real count.
