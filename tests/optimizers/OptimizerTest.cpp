@@ -27,6 +27,29 @@ protected:
         // wants other seeds sets them itself.
         Host.ClientModel().SetRandomSeed(1);
     }
+    // What an iterative run decided: the figures two ways of running it must share.
+    struct TOutcome {
+        std::int32_t Moves, Improved, Worse, Crossings, Skipped;
+        double Cost;
+        std::vector<std::int32_t> Nets;
+    };
+    // Builds the model afresh and runs the iterative optimiser with `settings`.
+    TOutcome RunIterative(const TIterativeSettings& settings) {
+        EXPECT_TRUE(Build(eSwap_Pins, false));
+        TSwapOptimizer_Iterative iterative(*Set);
+        iterative.Settings = settings;
+        EXPECT_TRUE(iterative.Run());
+        TOutcome o{iterative.MovesTotal,
+                   iterative.ImprovedTotal,
+                   iterative.AcceptedWorseTotal,
+                   Set->TotalIntersectionCount(),
+                   iterative.SkippedHopeless,
+                   Set->GetTotalCost(),
+                   {}};
+        for (TSwapSubNet* s : Set->MasterSubNetList_Swappable)
+            o.Nets.push_back(s->NetIndex_Current);
+        return o;
+    }
     void TearDown() override {
         Optimizer_SetAborted(false);
         TModelFixture::TearDown();
@@ -308,21 +331,11 @@ TEST_F(OptimizerTest, AGroupRefreshDecidesExactlyAsAFullRecount) {
     shape.PinsPerComponent = 12;
     shape.Spread = 16;
     RandomBoard_Build(Sch, Pcb, shape, 11);
-    struct TOutcome {
-        std::int32_t Moves, Improved, Worse, Crossings;
-        double Cost;
-        std::vector<std::int32_t> Nets;
-    };
     auto run = [this](bool groupOnly, bool improveOnly) {
-        EXPECT_TRUE(Build(eSwap_Pins, false));
-        TSwapOptimizer_Iterative iterative(*Set);
-        iterative.Settings.RefreshGroupOnly = groupOnly;
-        iterative.Settings.ImproveOnlyFromStart = improveOnly;
-        EXPECT_TRUE(iterative.Run());
-        TOutcome o{iterative.MovesTotal,          iterative.ImprovedTotal, iterative.AcceptedWorseTotal,
-                   Set->TotalIntersectionCount(), Set->GetTotalCost(),     {}};
-        for (TSwapSubNet* s : Set->MasterSubNetList_Swappable)
-            o.Nets.push_back(s->NetIndex_Current);
+        TIterativeSettings settings;
+        settings.RefreshGroupOnly = groupOnly;
+        settings.ImproveOnlyFromStart = improveOnly;
+        const TOutcome o = RunIterative(settings);
         // Every list holds what crosses its line now, whichever way it was kept.
         std::vector<std::vector<TSwapSubNet*>> lists;
         for (TSwapSubNet* s : Set->MasterSubNetList_Swappable) {
@@ -361,21 +374,10 @@ TEST_F(OptimizerTest, SkippingHopelessProposalsKeepsTheSameMoves) {
     shape.PinsPerComponent = 12;
     shape.Spread = 16;
     RandomBoard_Build(Sch, Pcb, shape, 5);
-    struct TOutcome {
-        std::int32_t Moves, Improved, Crossings, Skipped;
-        double Cost;
-        std::vector<std::int32_t> Nets;
-    };
     auto run = [this](bool skip) {
-        EXPECT_TRUE(Build(eSwap_Pins, false));
-        TSwapOptimizer_Iterative iterative(*Set);
-        iterative.Settings.SkipHopeless = skip;
-        EXPECT_TRUE(iterative.Run());
-        TOutcome o{iterative.MovesTotal,      iterative.ImprovedTotal, Set->TotalIntersectionCount(),
-                   iterative.SkippedHopeless, Set->GetTotalCost(),     {}};
-        for (TSwapSubNet* s : Set->MasterSubNetList_Swappable)
-            o.Nets.push_back(s->NetIndex_Current);
-        return o;
+        TIterativeSettings settings;
+        settings.SkipHopeless = skip;
+        return RunIterative(settings);
     };
     const TOutcome skipping = run(true);
     const TOutcome testing = run(false);
