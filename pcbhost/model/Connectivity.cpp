@@ -1,12 +1,12 @@
 // A net's connectivity: its copper islands (sub-net groups) and the ratsnest that joins them.
 #include "pcbhost/model/Board.h"
 #include "pcbhost/model/BoardInternal.h"
+#include "pcbhost/model/RatsnestSpan.h"
 
 #include <boost/geometry/index/rtree.hpp>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <numeric>
 
 namespace pcbhost {
@@ -49,18 +49,6 @@ struct TUnionFind {
             Parent[std::max(a, b)] = std::min(a, b);
     }
 };
-
-// Whether the gap between two boxes is below `limit`. The gap is at least its larger side, which
-// rules most boxes out without a root.
-bool BoxGapBelow(const geo::TBox& a, const geo::TBox& b, double limit) {
-    double dx =
-        std::max({0.0, a.min_corner().x() - b.max_corner().x(), b.min_corner().x() - a.max_corner().x()});
-    double dy =
-        std::max({0.0, a.min_corner().y() - b.max_corner().y(), b.min_corner().y() - a.max_corner().y()});
-    if (dx >= limit || dy >= limit)
-        return false;
-    return std::hypot(dx, dy) < limit;
-}
 
 } // namespace
 
@@ -148,67 +136,21 @@ void TPcbNet::Rebuild() {
     const std::size_t k = joined.size();
     if (k < 2)
         return;
-    using TAnchorValue = std::pair<geo::TPoint, std::size_t>;
-    struct TIslandAnchors {
-        std::vector<TAnchor> Points;
-        bgi::rtree<TAnchorValue, bgi::quadratic<16>> Tree;
-        geo::TBox Box;
-    };
     std::vector<TIslandAnchors> anchors(k);
     for (std::size_t i = 0; i < k; ++i) {
-        auto& a = anchors[i];
         const auto& island = FIslands[joined[i]];
+        std::vector<TAnchor> points;
         for (TPrimitive* p : island)
-            p->Anchors(a.Points);
-        if (a.Points.empty()) {
+            p->Anchors(points);
+        if (points.empty()) {
             auto r = island.front()->Bounds();
-            a.Points.push_back(
-                {(r.Left + r.Right) / 2, (r.Bottom + r.Top) / 2, island.front()->LayerValue()});
+            points.push_back({(r.Left + r.Right) / 2, (r.Bottom + r.Top) / 2, island.front()->LayerValue()});
         }
-        std::vector<TAnchorValue> values;
-        for (std::size_t j = 0; j < a.Points.size(); ++j)
-            values.emplace_back(Pt(a.Points[j].X, a.Points[j].Y), j);
-        a.Tree = bgi::rtree<TAnchorValue, bgi::quadratic<16>>(values.begin(), values.end());
-        a.Box = geo::bg::return_envelope<geo::TBox>(a.Tree.bounds());
+        anchors[i] = IslandAnchors_Of(std::move(points));
     }
-    struct TEdge {
-        double Length = std::numeric_limits<double>::infinity();
-        std::size_t From = 0, A = 0, B = 0; // island From's anchor A, this island's anchor B
-    };
-    auto between = [&](std::size_t from, std::size_t to) {
-        TEdge e;
-        e.From = from;
-        bool swap = anchors[from].Points.size() > anchors[to].Points.size();
-        auto& few = anchors[swap ? to : from];
-        auto& many = anchors[swap ? from : to];
-        std::vector<TAnchorValue> nearest;
-        for (std::size_t i = 0; i < few.Points.size(); ++i) {
-            geo::TPoint p = Pt(few.Points[i].X, few.Points[i].Y);
-            nearest.clear();
-            many.Tree.query(bgi::nearest(p, 1), std::back_inserter(nearest));
-            double d = geo::bg::distance(p, nearest.front().first);
-            if (d < e.Length) {
-                e.Length = d;
-                e.A = swap ? nearest.front().second : i;
-                e.B = swap ? i : nearest.front().second;
-            }
-        }
-        return e;
-    };
-    std::vector<bool> inTree(k, false);
-    std::vector<TEdge> best(k);
-    inTree[0] = true;
-    for (std::size_t j = 1; j < k; ++j)
-        best[j] = between(0, j);
-    for (std::size_t added = 1; added < k; ++added) {
-        std::size_t next = SIZE_MAX;
-        for (std::size_t j = 0; j < k; ++j)
-            if (!inTree[j] && (next == SIZE_MAX || best[j].Length < best[next].Length))
-                next = j;
-        inTree[next] = true;
-        const TEdge& e = best[next];
+    for (const TSpanEdge& e : Islands_Span(anchors, TSpanMethod::Fused)) {
         const TAnchor& a = anchors[e.From].Points[e.A];
-        const TAnchor& b = anchors[next].Points[e.B];
+        const TAnchor& b = anchors[e.To].Points[e.B];
         auto* c = new TConnection();
         c->FRatsnest = true;
         c->FX1 = a.X, c->FY1 = a.Y, c->FLayer1 = a.Layer;
@@ -217,12 +159,6 @@ void TPcbNet::Rebuild() {
         c->FNet = this;
         c->FBoard = FBoard;
         FRatsnest.push_back(c);
-        for (std::size_t j = 0; j < k; ++j)
-            if (!inTree[j] && BoxGapBelow(anchors[next].Box, anchors[j].Box, best[j].Length)) {
-                TEdge candidate = between(next, j);
-                if (candidate.Length < best[j].Length)
-                    best[j] = candidate;
-            }
     }
 }
 
