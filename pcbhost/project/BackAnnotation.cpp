@@ -394,7 +394,11 @@ NetsAfter(const TSchematicSet& set,
             sheets.push_back(MakeObject<TSchDocument>(path, false));
             return *sheets.back();
         },
-        &texts);
+        [&texts](const std::string& path) {
+            auto text = texts.find(path);
+            return text == texts.end() ? sexpr::Document::load(path, "kicad_sch")
+                                       : sexpr::Document::parse(std::move(text->second), path, "kicad_sch");
+        });
     TSchematicConnectivity conn(edited);
     return PinNetsOf(conn);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -96,18 +97,47 @@ std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::strin
         // The board opened by name (a variant or copy) stands in for the project's own board.
         const std::string pcb =
             HasExtension(path, ".kicad_pcb") ? path : (dir / (stem + ".kicad_pcb")).string();
+        const std::string sch = (dir / (stem + ".kicad_sch")).string();
+        const bool hasSchematic = fs::exists(sch);
+        // The board is read on a thread of its own while the schematic is read here: the two are
+        // most of the time it takes to open a big project, and they share nothing (the board
+        // model refers to no other document) until the board's pins take the schematic's nets.
+        std::future<std::unique_ptr<TBoardFile>> boardRead;
         if (fs::exists(pcb)) {
             p->FBoardPath = pcb;
-            p->FBoardFile = std::make_unique<TBoardFile>(pcb, builder.AddBoard(pcb).Model());
-        }
-        const std::string sch = (dir / (stem + ".kicad_sch")).string();
-        if (fs::exists(sch)) {
-            p->FRootSchematicPath = sch;
-            p->FSchematics = std::make_unique<TSchematicSet>(
-                sch, stem, [&builder](const std::string& sheet) -> TSchDocument& {
-                    return builder.AddSchematic(sheet).Model();
+            TBoard& board = builder.AddBoard(pcb).Model();
+            if (hasSchematic) {
+                // The nets' copper islands and ratsnest are wanted by nearly every command (the
+                // board figures, the module's sub-nets) and depend on the board alone, so the
+                // thread works them out too.
+                boardRead = std::async(std::launch::async, [pcb, &board] {
+                    auto file = std::make_unique<TBoardFile>(pcb, board);
+                    for (TPcbNet* net : board.NetList())
+                        net->Islands();
+                    return file;
                 });
-            p->FConnectivity = std::make_unique<TSchematicConnectivity>(*p->FSchematics);
+            } else {
+                p->FBoardFile = std::make_unique<TBoardFile>(pcb, board);
+            }
+        }
+        if (hasSchematic) {
+            p->FRootSchematicPath = sch;
+            try {
+                p->FSchematics = std::make_unique<TSchematicSet>(
+                    sch, stem, [&builder](const std::string& sheet) -> TSchDocument& {
+                        return builder.AddSchematic(sheet).Model();
+                    });
+                p->FConnectivity = std::make_unique<TSchematicConnectivity>(*p->FSchematics);
+            } catch (...) {
+                // What is wrong with the board is reported first, as when it was read first.
+                if (boardRead.valid())
+                    boardRead.get();
+                throw;
+            }
+        }
+        if (boardRead.valid())
+            p->FBoardFile = boardRead.get();
+        if (hasSchematic) {
             p->FSchematics->ResolveNets(*p->FConnectivity);
             p->FProject->SetPinNetsFromSchematic(true);
         }

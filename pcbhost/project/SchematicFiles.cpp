@@ -292,8 +292,9 @@ void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::str
 }
 
 TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& projectName,
-                             TDocumentFactory factory, std::map<std::string, std::string>* texts)
-    : FRootPath(rootPath), FProjectName(projectName), FFactory(std::move(factory)), FTexts(texts) {
+                             TDocumentFactory factory, TSheetReader reader)
+    : FRootPath(rootPath), FProjectName(projectName), FFactory(std::move(factory)),
+      FReader(std::move(reader)) {
     TFile& root = FileOf(rootPath);
     if (root.Version < 20211123)
         root.Doc.root().require("version").fail(
@@ -328,12 +329,8 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     auto it = FFiles.find(path);
     if (it != FFiles.end())
         return *it->second;
-    auto text = FTexts ? FTexts->find(path) : std::map<std::string, std::string>::iterator();
-    auto file = std::make_unique<TFile>(TFile{
-        path,
-        FTexts && text != FTexts->end() ? sexpr::Document::parse(std::move(text->second), path, "kicad_sch")
-                                        : sexpr::Document::load(path, "kicad_sch"),
-        nullptr, 0});
+    auto file = std::make_unique<TFile>(
+        TFile{path, FReader ? FReader(path) : sexpr::Document::load(path, "kicad_sch"), nullptr, 0});
     file->Version = file->Doc.root().require("version").intAt(1);
     file->Sheet = &FFactory(path);
     FFileOrder.push_back(path);

@@ -45,13 +45,15 @@ class TSchematicSet {
 public:
     // Creates the schematic document of a path (registering it with the host) when first seen.
     using TDocumentFactory = std::function<TSchDocument&(const std::string& path)>;
+    // Reads a sheet's file, or stands in for it: a hierarchy as it would be saved, or a sheet
+    // read ahead on another thread. Called once per file.
+    using TSheetReader = std::function<sexpr::Document(const std::string& path)>;
 
     // Reads the root sheet and its hierarchy. `projectName` picks the instance block of KiCad 7+
     // files. Throws sexpr::ParseError naming the file, line and column of what it cannot read.
-    // `texts`, when given, stands in for the files it names (a hierarchy as it would be saved);
-    // each text is moved out of the map as its file is read.
+    // `reader`, when given, reads the files instead of sexpr::Document::load.
     TSchematicSet(const std::string& rootPath, const std::string& projectName, TDocumentFactory factory,
-                  std::map<std::string, std::string>* texts = nullptr);
+                  TSheetReader reader = {});
     ~TSchematicSet();
 
     // Gives every pin its net and places every net label and port on the net the schematic's
@@ -130,7 +132,7 @@ private:
     std::vector<TSheetVisit> FVisits;
     std::vector<TPlacedSymbol> FPlaced;
     std::map<std::string, std::pair<std::string, std::int32_t>> FLegacyInstances; // KiCad 6 path -> ref, unit
-    std::map<std::string, std::string>* FTexts = nullptr;
+    TSheetReader FReader;
     std::map<std::size_t, std::vector<TSheetEdit>> FSheetEdits;
 };
 
