@@ -73,10 +73,10 @@ std::uint32_t Node::end() const {
     return itemOf(tree_, index_).end;
 }
 std::uint32_t Node::line() const {
-    return itemOf(tree_, index_).line;
+    return tree_->positionOf(itemOf(tree_, index_).begin).line;
 }
 std::uint32_t Node::column() const {
-    return itemOf(tree_, index_).column;
+    return tree_->positionOf(itemOf(tree_, index_).begin).column;
 }
 
 std::string_view Node::text() const {
@@ -217,8 +217,8 @@ Node Node::atom(std::size_t index) const {
 }
 
 ParseError Node::error(std::string_view message) const {
-    const Item& item = itemOf(tree_, index_);
-    return ParseError(tree_->fileName, item.line, item.column, std::string(message));
+    const Document::Position at = tree_->positionOf(itemOf(tree_, index_).begin);
+    return ParseError(tree_->fileName, at.line, at.column, std::string(message));
 }
 
 void Node::fail(std::string_view message) const {
@@ -226,8 +226,8 @@ void Node::fail(std::string_view message) const {
 }
 
 std::string Node::location() const {
-    const Item& item = itemOf(tree_, index_);
-    return fmt::format("{}:{}:{}", tree_->fileName, item.line, item.column);
+    const Document::Position at = tree_->positionOf(itemOf(tree_, index_).begin);
+    return fmt::format("{}:{}:{}", tree_->fileName, at.line, at.column);
 }
 
 std::string Node::describe() const {

@@ -2,6 +2,7 @@
 // limited by memory rather than by the call stack, and every token costs one Item and no heap node.
 #include "SExprTree.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fmt/format.h>
@@ -135,15 +136,15 @@ private:
         throw ParseError(tree_->fileName, line_, static_cast<std::uint32_t>(offset - lineStart_ + 1),
                          std::move(message));
     }
-    [[noreturn]] void failAt(std::uint32_t line, std::uint32_t column, std::string message) const {
-        throw ParseError(tree_->fileName, line, column, std::move(message));
+    // At a token read earlier (its line and column worked out from its offset).
+    [[noreturn]] void failAt(std::size_t offset, std::string message) const {
+        const Document::Position at = tree_->positionOf(offset);
+        throw ParseError(tree_->fileName, at.line, at.column, std::move(message));
     }
 
     std::uint32_t newItem(std::size_t begin, Node::Kind kind) {
         Item item{};
         item.begin = static_cast<std::uint32_t>(begin);
-        item.line = line_;
-        item.column = static_cast<std::uint32_t>(begin - lineStart_ + 1);
         item.parent = open_.empty() ? kNoParent : open_.back().item;
         item.kind = kind;
         tree_->items.push_back(item);
@@ -182,7 +183,7 @@ private:
         }
         const Item& root = tree_->items[0];
         const std::string found = item.kind == Node::Kind::List ? "(" : excerpt(text);
-        failAt(root.line, root.column, fmt::format("expected ({} ...) but found ({}", expected, found));
+        failAt(root.begin, fmt::format("expected ({} ...) but found ({}", expected, found));
     }
 
     void openList(std::size_t pos) {
@@ -211,8 +212,7 @@ private:
         if (open_.empty()) {
             rootDone_ = true;
             if (item.count == 0 && !tree_->expectedRoot.empty()) {
-                failAt(item.line, item.column,
-                       fmt::format("expected ({} ...) but found ()", tree_->expectedRoot));
+                failAt(item.begin, fmt::format("expected ({} ...) but found ()", tree_->expectedRoot));
             }
         }
     }
@@ -337,6 +337,7 @@ private:
     void finish() {
         if (!open_.empty()) {
             const Item& innermost = tree_->items[open_.back().item];
+            const Document::Position at = tree_->positionOf(innermost.begin);
             std::string_view head(data_ + innermost.begin, size_ - innermost.begin);
             std::size_t cut = 1;
             while (cut < head.size() && cut < 40 && classOf(head[cut]) != Newline &&
@@ -349,7 +350,7 @@ private:
             fail(size_,
                  fmt::format("expected ')' before end of file (the list '{}' opened at line {}, column {} "
                              "is not closed)",
-                             head.substr(0, cut), innermost.line, innermost.column));
+                             head.substr(0, cut), at.line, at.column));
         }
         if (!rootDone_) {
             fail(size_, "expected '(' but the file is empty");
@@ -381,7 +382,8 @@ private:
             if (count > 1) {
                 message += fmt::format(" ({} more like it in this file)", count - 1);
             }
-            tree_->warnings.push_back({tree_->fileName, item.line, item.column, std::move(message)});
+            const Document::Position at = tree_->positionOf(item.begin);
+            tree_->warnings.push_back({tree_->fileName, at.line, at.column, std::move(message)});
         }
     }
 
@@ -421,17 +423,19 @@ std::shared_ptr<Tree> parseTree(std::string bytes, std::string fileName, std::st
 }
 
 Document::Position Tree::positionOf(std::size_t offset) const {
-    if (offset > bytes.size()) {
-        offset = bytes.size();
-    }
-    std::uint32_t line = 1;
-    std::size_t lineStart = 0;
-    const char* data = bytes.data();
-    while (const void* hit = std::memchr(data + lineStart, '\n', offset - lineStart)) {
-        ++line;
-        lineStart = static_cast<const char*>(hit) - data + 1;
-    }
-    return {line, static_cast<std::uint32_t>(offset - lineStart + 1)};
+    std::call_once(linesFound_, [this] {
+        lineStarts_.push_back(0);
+        const char* data = bytes.data();
+        std::size_t from = 0;
+        while (const void* hit = std::memchr(data + from, '\n', bytes.size() - from)) {
+            from = static_cast<const char*>(hit) - data + 1;
+            lineStarts_.push_back(static_cast<std::uint32_t>(from));
+        }
+    });
+    offset = std::min(offset, bytes.size());
+    const auto after = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
+    const auto line = static_cast<std::uint32_t>(after - lineStarts_.begin());
+    return {line, static_cast<std::uint32_t>(offset - *(after - 1) + 1)};
 }
 
 } // namespace pcbhost::sexpr::detail

@@ -4,6 +4,7 @@
 #include "SExpr.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,13 +13,12 @@ namespace pcbhost::sexpr::detail {
 
 inline constexpr std::uint32_t kNoParent = 0xFFFFFFFFu;
 
-// One node, 32 bytes. Nodes live in one vector in document order, so a big board costs a few large
-// allocations instead of one per token.
+// One node, 24 bytes. Nodes live in one vector in document order, so a big board costs a few large
+// allocations instead of one per token. Lines and columns are not kept: only messages want them,
+// and they follow from `begin` (Tree::positionOf).
 struct Item {
     std::uint32_t begin;
     std::uint32_t end;
-    std::uint32_t line;
-    std::uint32_t column;
     std::uint32_t parent;
     // List: first slot in Tree::children and the number of elements.
     // Atom: where the value lives (source bytes, or Tree::decoded when `inArena`) and its length.
@@ -31,6 +31,10 @@ struct Item {
 };
 
 struct Tree {
+    Tree() = default;
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
+
     std::string bytes;
     std::string fileName;
     std::string expectedRoot;
@@ -44,11 +48,16 @@ struct Tree {
     // What the reader accepted although the file is not well formed.
     std::vector<ParseWarning> warnings;
 
+    // Line and column of a byte offset. The first call finds where every line starts.
     Document::Position positionOf(std::size_t offset) const;
     std::string_view valueOf(const Item& item) const {
         const std::string& store = item.inArena ? decoded : bytes;
         return std::string_view(store).substr(item.first, item.count);
     }
+
+private:
+    mutable std::once_flag linesFound_;
+    mutable std::vector<std::uint32_t> lineStarts_;
 };
 
 // Builds the tree; throws ParseError.
