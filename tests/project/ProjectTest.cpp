@@ -345,6 +345,23 @@ TEST(KicadProjects, MalformedFilesGiveLocatedErrorsAndChangeNothing) {
         EXPECT_EQ(Read(pcb), c.Text); // nothing was written
         EXPECT_FALSE(fs::exists(copy / "pico-ice.kicad_pcb.bak"));
     }
+
+    // The board and the schematic are read side by side; with both broken, the board is named,
+    // as when it was read first, and a broken schematic alone is named too.
+    const fs::path sch = copy / "pico-ice.kicad_sch";
+    const std::string schematic = Read(sch);
+    Write(sch, schematic.substr(0, schematic.size() / 3));
+    for (const bool boardBroken : {true, false}) {
+        SCOPED_TRACE(boardBroken ? "both broken" : "schematic broken");
+        Write(pcb, boardBroken ? original.substr(0, original.size() / 2) : original);
+        THost host;
+        try {
+            TKicadProject::Open(host, pcb.string());
+            ADD_FAILURE() << "expected an error";
+        } catch (const sexpr::ParseError& e) {
+            EXPECT_EQ(e.file(), (boardBroken ? pcb : sch).string()) << e.what();
+        }
+    }
 }
 
 } // namespace
