@@ -9,10 +9,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <map>
 #include <ostream>
-#include <set>
 #include <tuple>
+#include <unordered_map>
 
 namespace pcbhost::cli {
 
@@ -186,13 +185,25 @@ std::vector<TNetMismatch> NetMismatches_Of(TBoard& board, const kicad::TKicadPro
     // KiCad ("Net-(C11-Pad1)" for "Net-(U3-BYP)"), and a one-pin net may have no net on the
     // board at all: neither changes a connection. A name differs only when the two sides do not
     // pair one to one, or when both are names the user gave.
-    std::map<std::string, std::set<std::string>> boardOf, schematicOf;
-    std::map<std::string, std::size_t> pinsOf;
+    // Per net, the one net its pins have on the other side, or that they have several.
+    struct TOtherSide {
+        std::string_view First;
+        bool Several = false;
+        std::size_t Pins = 0;
+        void Add(std::string_view other) {
+            if (Pins++ == 0)
+                First = other;
+            else if (other != First)
+                Several = true;
+        }
+    };
+    std::unordered_map<std::string_view, TOtherSide> boardOf, schematicOf;
+    boardOf.reserve(pins.size());
+    schematicOf.reserve(pins.size());
     for (const auto& p : pins) {
-        boardOf[p.Schematic].insert(p.Board);
+        boardOf[p.Schematic].Add(p.Board);
         if (!p.Board.empty())
-            schematicOf[p.Board].insert(p.Schematic);
-        ++pinsOf[p.Schematic];
+            schematicOf[p.Board].Add(p.Schematic);
     }
     auto automatic = [](const std::string& net) {
         return net.empty() || net.starts_with("Net-(") || net.starts_with("unconnected-(");
@@ -200,8 +211,9 @@ std::vector<TNetMismatch> NetMismatches_Of(TBoard& board, const kicad::TKicadPro
     for (const auto& p : pins) {
         if (p.Board == p.Schematic)
             continue;
-        const bool pairs = boardOf[p.Schematic].size() == 1 &&
-                           (p.Board.empty() ? pinsOf[p.Schematic] == 1 : schematicOf[p.Board].size() == 1);
+        const TOtherSide& board = boardOf.at(p.Schematic);
+        const bool pairs =
+            !board.Several && (p.Board.empty() ? board.Pins == 1 : !schematicOf.at(p.Board).Several);
         if (pairs && (automatic(p.Board) || automatic(p.Schematic)))
             continue;
         found.push_back(p);

@@ -16,6 +16,7 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <malloc.h>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
@@ -195,6 +196,10 @@ bool TSession::Launch(const std::string& command, const std::string& parameters,
     FUI->BeginWork();
     FServer->LaunchCommand(command, parameters, view);
     FUI->EndWork();
+    // What the module built for its run (the optimisers' data runs to hundreds of megabytes on
+    // a big board) is freed by now; handing it back lowers the peak of the save that follows,
+    // which renders and reads back the schematic.
+    malloc_trim(0);
     const auto end = std::chrono::steady_clock::now();
     FLastRunSeconds = std::chrono::duration<double>(end - start).count();
     FTimings.AddModuleRun(start, end, FUI->ProgressSpans());
