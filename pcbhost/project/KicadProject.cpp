@@ -7,6 +7,7 @@
 #include <future>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <system_error>
 
 namespace pcbhost::kicad {
 
@@ -106,19 +107,25 @@ std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::strin
         if (fs::exists(pcb)) {
             p->FBoardPath = pcb;
             TBoard& board = builder.AddBoard(pcb).Model();
-            if (hasSchematic) {
-                // The nets' copper islands and ratsnest are wanted by nearly every command (the
-                // board figures, the module's sub-nets) and depend on the board alone, so the
-                // thread works them out too.
-                boardRead = std::async(std::launch::async, [pcb, &board] {
-                    auto file = std::make_unique<TBoardFile>(pcb, board);
+            // The nets' copper islands and ratsnest are wanted by nearly every command (the
+            // board figures, the module's sub-nets) and depend on the board alone, so a thread
+            // of its own works them out too.
+            auto read = [pcb, &board](bool aside) {
+                auto file = std::make_unique<TBoardFile>(pcb, board);
+                if (aside)
                     for (TPcbNet* net : board.NetList())
                         net->Islands();
-                    return file;
-                });
-            } else {
-                p->FBoardFile = std::make_unique<TBoardFile>(pcb, board);
+                return file;
+            };
+            if (hasSchematic) {
+                try {
+                    boardRead = std::async(std::launch::async, read, true);
+                } catch (const std::system_error&) {
+                    // No thread to be had: one after the other.
+                }
             }
+            if (!boardRead.valid())
+                p->FBoardFile = read(false);
         }
         if (hasSchematic) {
             p->FRootSchematicPath = sch;
