@@ -3,15 +3,30 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <charconv>
 
 namespace pcbhost {
 
 std::int32_t LocationKeyOf(std::string_view sheetPath, double x, double y) {
-    // FNV-1a over the sheet and the point rounded to a thousandth: stable across runs.
-    std::string text = fmt::format("{}|{:.3f}|{:.3f}", sheetPath, x, y);
+    // FNV-1a over "SHEET|X|Y", the point written to a thousandth: stable across runs. The text
+    // is hashed piece by piece rather than formatted whole: a big design asks for hundreds of
+    // thousands of keys.
     std::uint32_t h = 2166136261u;
-    for (unsigned char c : text)
-        h = (h ^ c) * 16777619u;
+    auto add = [&h](std::string_view text) {
+        for (unsigned char c : text)
+            h = (h ^ c) * 16777619u;
+    };
+    add(sheetPath);
+    for (const double v : {x, y}) {
+        add("|");
+        char digits[64];
+        const auto [end, error] =
+            std::to_chars(digits, digits + sizeof digits, v, std::chars_format::fixed, 3);
+        if (error == std::errc())
+            add(std::string_view(digits, std::size_t(end - digits)));
+        else
+            add(fmt::format("{:.3f}", v)); // beyond any board (1e60 and more)
+    }
     return std::int32_t(h & 0x7FFFFFFF);
 }
 

@@ -1,10 +1,14 @@
 // The workspace and compiled design of the in-memory host: compile, component mappings,
-// unique-id lookup, schematic units sharing swap identifiers, net member lists.
+// unique-id lookup, schematic units sharing swap identifiers, net member lists, location keys.
 #include "pcbhost/model/Host.h"
+#include "pcbhost/model/Schematic.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
+#include <random>
 
 using namespace pcbhost;
 
@@ -420,4 +424,46 @@ TEST(DesignWithoutBuilders, ModelFilledDirectlyCompilesLikeABuiltOne) {
     EXPECT_EQ(symbol->Pins()[0]->WriteCount(), 0) << "loading is not writing";
     EXPECT_EQ(QueryInterface<IPCB_ServerInterface>(host.Client())->BoardByDocumentPath(board->Path()).get(),
               static_cast<IPCB_Board*>(board.get()));
+}
+
+// The location key as first written: the whole text formatted, then hashed.
+std::int32_t FormattedLocationKey(std::string_view sheetPath, double x, double y) {
+    const std::string text = fmt::format("{}|{:.3f}|{:.3f}", sheetPath, x, y);
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : text)
+        h = (h ^ c) * 16777619u;
+    return std::int32_t(h & 0x7FFFFFFF);
+}
+
+TEST(LocationKeys, HashingPieceByPieceGivesTheKeyOfTheFormattedText) {
+    std::mt19937_64 random(5);
+    std::vector<double> values = {0.0,    -0.0, -0.0004, 0.0005, -0.0005, 0.0015,
+                                  2.5e-4, 1e6,  -1e9,    1e70,   -3e200};
+    // Exact ties at the fourth decimal (sixteenths), points on KiCad's grids, pin ends placed by
+    // a rotation, and values a hair either side of a rounding boundary.
+    for (int k = -4000; k <= 4000; ++k) {
+        values.push_back(k / 16.0);
+        values.push_back(k * 0.0001);
+        values.push_back(k * 1.27 + 0.635);
+    }
+    std::uniform_int_distribution<int> grid(-200000, 200000), step(-80, 80);
+    std::uniform_real_distribution<double> angle(0, 6.283185307179586);
+    for (int i = 0; i < 20000; ++i) {
+        const double a = angle(random);
+        values.push_back(grid(random) * 0.0254 + std::cos(a) * step(random) * 1.27);
+        const double boundary = grid(random) * 0.001 + 0.0005;
+        values.push_back(std::nextafter(boundary, -1e300));
+        values.push_back(boundary);
+        values.push_back(std::nextafter(boundary, 1e300));
+    }
+    std::size_t checked = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double x = values[i], y = values[(i * 7919 + 13) % values.size()];
+        for (const char* sheet : {"", "/", "/Power/Sub sheet/"}) {
+            ASSERT_EQ(LocationKeyOf(sheet, x, y), FormattedLocationKey(sheet, x, y))
+                << sheet << " " << fmt::format("{:.17g} {:.17g}", x, y);
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 200000u);
 }
