@@ -45,8 +45,8 @@ class TSchematicSet {
 public:
     // Creates the schematic document of a path (registering it with the host) when first seen.
     using TDocumentFactory = std::function<TSchDocument&(const std::string& path)>;
-    // Reads a sheet's file, or stands in for it: a hierarchy as it would be saved, or a sheet
-    // read ahead on another thread. Called once per file.
+    // Reads a sheet's file, or stands in for it (a hierarchy as it would be saved, checked before
+    // it is written). Called once per file.
     using TSheetReader = std::function<sexpr::Document(const std::string& path)>;
 
     // Reads the root sheet and its hierarchy. `projectName` picks the instance block of KiCad 7+
