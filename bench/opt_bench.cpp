@@ -321,8 +321,7 @@ std::string Verdict(const TRow& row) {
 
 void PrintHeader() {
     fmt::print("{:<22} {:<16} {:>5} {:>4} {:>6} {:>7} {:>6} {:>7} {:>7} {:>13} {:>7} {:>7} {:>13} {:>13} "
-               "{:>11} {:>11} "
-               "{:>8} {:>7} {}\n",
+               "{:>11} {:>11} {:>8} {:>7} {}\n",
                "board", "config", "pins", "grp", "load s", "run s", "MiB", "ratio0", "ratio", "model X b>a",
                "greedy", "end", "board X b>a", "length mm b>a", "optimum mm", "conn mm end", "iters",
                "nopair", "check");
@@ -486,9 +485,8 @@ int main(int argc, char** argv) {
 
     fmt::print(
         "seed {}; pins = swappable sub-nets, grp = pin swap groups; MiB = peak resident memory of loading "
-        "and "
-        "the run; ratio0/ratio = connection cost at the "
-        "start/end over the sum of the groups' optimal assignments; model X = crossings among swappable "
+        "and the run; ratio0/ratio = connection cost at the start/end over the sum of the groups' optimal "
+        "assignments; model X = crossings among swappable "
         "sub-nets; greedy/end = total model cost after each optimiser over the starting cost; board X = "
         "ratsnest cross-overs\n",
         seed);

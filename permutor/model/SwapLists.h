@@ -108,21 +108,10 @@ public:
     // The object of the first entry with that key, or a default (empty) object. The waiting
     // entries come first: they were added after all the others.
     TObject Lookup(const std::string& key) const {
-        for (const auto* entries : {&FPending, &FEntries}) {
-            const std::size_t index = LowerBound(*entries, key);
-            if (index < entries->size() && host::Text_CompareNoCase((*entries)[index].Key, key) == 0)
-                return (*entries)[index].Object;
-        }
-        return TObject();
+        const TEntry* entry = Latest(key);
+        return entry ? entry->Object : TObject();
     }
-    bool Contains(const std::string& key) const {
-        for (const auto* entries : {&FPending, &FEntries}) {
-            const std::size_t index = LowerBound(*entries, key);
-            if (index < entries->size() && host::Text_CompareNoCase((*entries)[index].Key, key) == 0)
-                return true;
-        }
-        return false;
-    }
+    bool Contains(const std::string& key) const { return Latest(key) != nullptr; }
     void Delete(std::size_t index) {
         Sorted();
         FEntries.erase(FEntries.begin() + std::ptrdiff_t(index));
@@ -156,6 +145,16 @@ private:
                 return host::Text_CompareNoCase(e.Key, k) < 0;
             });
         return std::size_t(it - entries.begin());
+    }
+    // The entry a look-up by key finds, without merging the waiting entries in: the first of
+    // that key among them (added after all the others), else the first in the main list.
+    const TEntry* Latest(const std::string& key) const {
+        for (const auto* entries : {&FPending, &FEntries}) {
+            const std::size_t index = LowerBound(*entries, key);
+            if (index < entries->size() && host::Text_CompareNoCase((*entries)[index].Key, key) == 0)
+                return &(*entries)[index];
+        }
+        return nullptr;
     }
     // All entries in order: the waiting ones go in before equal keys already there (a merge keeps
     // its first range first among equals).
