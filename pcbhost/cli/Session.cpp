@@ -198,7 +198,7 @@ bool TSession::Launch(const std::string& command, const std::string& parameters,
     FUI->EndWork();
     // What the module built for its run (the optimisers' data runs to hundreds of megabytes on
     // a big board) is freed by now; handing it back lowers the peak of the save that follows,
-    // which renders and reads back the schematic.
+    // which works out the connectivity of the edited schematic.
     malloc_trim(0);
     const auto end = std::chrono::steady_clock::now();
     FLastRunSeconds = std::chrono::duration<double>(end - start).count();

@@ -145,7 +145,7 @@ struct Prepared {
     bool exists = false;
 };
 
-Prepared prepare(const fs::path& path, std::string_view bytes, Cleanup& cleanup) {
+Prepared prepare(const fs::path& path, const ContentWriter& content, Cleanup& cleanup) {
     Prepared p;
     p.path = path;
     p.target = path;
@@ -180,7 +180,21 @@ Prepared prepare(const fs::path& path, std::string_view bytes, Cleanup& cleanup)
     }
     cleanup.temporaries.push_back(p.temporary);
 
-    writeAll(cleanup.fd, bytes, path);
+    // Small pieces are gathered into larger writes.
+    constexpr std::size_t kChunk = std::size_t(1) << 20;
+    std::string buffer;
+    const int fd = cleanup.fd;
+    content([&](std::string_view piece) {
+        if (buffer.size() + piece.size() > kChunk) {
+            writeAll(fd, buffer, path);
+            buffer.clear();
+        }
+        if (piece.size() >= kChunk)
+            writeAll(fd, piece, path);
+        else
+            buffer += piece;
+    });
+    writeAll(fd, buffer, path);
     if (p.exists) {
         // The new file should look like the old one to everybody else; not being able to restore
         // the owner is no reason to refuse the save.
@@ -190,7 +204,6 @@ Prepared prepare(const fs::path& path, std::string_view bytes, Cleanup& cleanup)
     if (::fsync(cleanup.fd) != 0) {
         throwErrno(errno, fmt::format("cannot write {}", quoted(path)));
     }
-    const int fd = cleanup.fd;
     cleanup.fd = -1;
     if (::close(fd) != 0) {
         throwErrno(errno, fmt::format("cannot write {}", quoted(path)));
@@ -201,7 +214,8 @@ Prepared prepare(const fs::path& path, std::string_view bytes, Cleanup& cleanup)
 } // namespace
 
 void writeFileAtomically(const fs::path& path, std::string_view bytes, bool keepBackup) {
-    writeFilesAtomically({{path, std::string(bytes)}}, keepBackup);
+    writeFilesAtomically(
+        {{path, [bytes](const std::function<void(std::string_view)>& write) { write(bytes); }}}, keepBackup);
 }
 
 void checkReplaceable(const std::vector<fs::path>& paths, bool keepBackup) {
@@ -246,10 +260,19 @@ void checkReplaceable(const std::vector<fs::path>& paths, bool keepBackup) {
 }
 
 void writeFilesAtomically(const std::vector<std::pair<fs::path, std::string>>& files, bool keepBackup) {
+    std::vector<std::pair<fs::path, ContentWriter>> writers;
+    for (const auto& [path, bytes] : files) {
+        writers.emplace_back(path,
+                             [&bytes](const std::function<void(std::string_view)>& write) { write(bytes); });
+    }
+    writeFilesAtomically(writers, keepBackup);
+}
+
+void writeFilesAtomically(const std::vector<std::pair<fs::path, ContentWriter>>& files, bool keepBackup) {
     Cleanup cleanup;
     std::vector<Prepared> prepared;
-    for (const auto& [path, bytes] : files) {
-        prepared.push_back(prepare(path, bytes, cleanup));
+    for (const auto& [path, content] : files) {
+        prepared.push_back(prepare(path, content, cleanup));
     }
     // The old contents stay reachable until every file is replaced: as the .bak files, or as
     // hidden links removed at the end.

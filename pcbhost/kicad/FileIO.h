@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,6 +24,13 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 // before any target is replaced; a failure on the way leaves every file (and none half-written)
 // as it was, putting back those already replaced.
 void writeFilesAtomically(const std::vector<std::pair<std::filesystem::path, std::string>>& files,
+                          bool keepBackup = true);
+
+// Produces a file's new content, handing it to `write` piece by piece: a large file need not be
+// held in memory whole to be saved.
+using ContentWriter = std::function<void(const std::function<void(std::string_view)>& write)>;
+// The same as above with contents produced by writers, each straight into its temporary file.
+void writeFilesAtomically(const std::vector<std::pair<std::filesystem::path, ContentWriter>>& files,
                           bool keepBackup = true);
 
 // Checks, without changing anything, that each file could be replaced now as the writers above

@@ -9,9 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -264,9 +266,17 @@ public:
 
     // The source with every splice applied; byte-identical to source() when nothing was edited.
     std::string render() const;
+    // The same text handed to `out` piece by piece, for a file too large to hold twice.
+    void write(const std::function<void(std::string_view)>& out) const;
     // Parses render() again (same file name and root keyword); throws ParseError when the edits made
     // the text unreadable.
     Document reparse() const;
+    // The root list's elements as render() would read them, without rendering and reading the
+    // whole file again: elements no edit touches are this document's own nodes; each run of
+    // elements that edits touch is rendered on its own and read again into `pieces`, which must
+    // outlive the nodes. (Locations in messages about re-read elements are within `pieces`, not
+    // the file.) Throws ParseError when the edits made a run unreadable.
+    std::vector<Node> editedElements(std::optional<Document>& pieces) const;
 
 private:
     struct Splice {
@@ -276,6 +286,8 @@ private:
     };
 
     explicit Document(std::shared_ptr<const detail::Tree> tree) : tree_(std::move(tree)) {}
+    // Indexes of splices_ in the order render() applies them.
+    std::vector<std::size_t> spliceOrder() const;
     void checkOwned(Node node, const char* operation) const;
     std::string_view whitespaceBefore(std::uint32_t offset) const;
 

@@ -4,6 +4,7 @@
 #include "SExprTree.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fmt/format.h>
 #include <numeric>
 #include <optional>
@@ -195,11 +196,7 @@ void Document::discardEdits() {
     insertedAt_.clear();
 }
 
-std::string Document::render() const {
-    const std::string& bytes = tree_->bytes;
-    if (splices_.empty()) {
-        return bytes;
-    }
+std::vector<std::size_t> Document::spliceOrder() const {
     std::vector<std::size_t> order(splices_.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     // Insertions at an offset go before a replacement starting there; equal keys keep edit order.
@@ -211,23 +208,134 @@ std::string Document::render() const {
         }
         return isInsertion(x.begin, x.end) && !isInsertion(y.begin, y.end);
     });
+    return order;
+}
 
-    std::size_t size = bytes.size();
+std::string Document::render() const {
+    std::size_t size = tree_->bytes.size();
     for (const Splice& s : splices_) {
         size += s.text.size();
         size -= s.end - s.begin;
     }
     std::string out;
     out.reserve(size);
+    write([&out](std::string_view piece) { out += piece; });
+    return out;
+}
+
+void Document::write(const std::function<void(std::string_view)>& out) const {
+    const std::string_view bytes = tree_->bytes;
     std::size_t copied = 0;
-    for (const std::size_t index : order) {
+    for (const std::size_t index : spliceOrder()) {
         const Splice& s = splices_[index];
-        out.append(bytes, copied, s.begin - copied);
-        out += s.text;
+        out(bytes.substr(copied, s.begin - copied));
+        out(s.text);
         copied = s.end;
     }
-    out.append(bytes, copied, std::string::npos);
-    return out;
+    out(bytes.substr(copied));
+}
+
+std::vector<Node> Document::editedElements(std::optional<Document>& pieces) const {
+    const Node top = root();
+    const Node::Children elements = top.children();
+    std::vector<Node> out(elements.begin(), elements.end());
+    pieces.reset();
+    if (splices_.empty()) {
+        return out;
+    }
+    const std::uint32_t inside = top.begin() + (top.unopened() ? 0 : 1), insideEnd = top.end() - 1;
+    const bool rootItself =
+        out.empty() || std::any_of(splices_.begin(), splices_.end(),
+                                   [&](const Splice& s) { return s.begin < inside || s.end > insideEnd; });
+    if (rootItself) {
+        pieces = reparse();
+        const Node::Children all = pieces->root().children();
+        return std::vector<Node>(all.begin(), all.end());
+    }
+
+    // Which elements each splice touches (sharing an edge counts); one that lies wholly in the gap
+    // between two elements touches both, so that the gap is rendered with them.
+    const std::vector<std::size_t> order = spliceOrder();
+    const std::size_t n = out.size();
+    std::vector<char> touched(n, 0);
+    std::vector<std::size_t> anchor(splices_.size());
+    for (const std::size_t index : order) {
+        const Splice& s = splices_[index];
+        const auto first = static_cast<std::size_t>(
+            std::partition_point(out.begin(), out.end(), [&](Node e) { return e.end() < s.begin; }) -
+            out.begin());
+        std::size_t k = first;
+        for (; k < n && out[k].begin() <= s.end; ++k) {
+            touched[k] = 1;
+        }
+        if (k == first) {
+            if (first > 0) {
+                touched[first - 1] = 1;
+            }
+            if (first < n) {
+                touched[first] = 1;
+            }
+        }
+        anchor[index] = first < n ? first : n - 1;
+    }
+    // Runs of touched elements, each with the bytes its splices reach.
+    struct Run {
+        std::size_t first, last;
+        std::uint32_t begin, end;
+    };
+    std::vector<Run> runs;
+    std::vector<std::size_t> runOf(n, SIZE_MAX);
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!touched[k]) {
+            continue;
+        }
+        if (runs.empty() || runs.back().last + 1 != k) {
+            runs.push_back({k, k, out[k].begin(), out[k].end()});
+        }
+        runs.back().last = k;
+        runs.back().end = out[k].end();
+        runOf[k] = runs.size() - 1;
+    }
+    for (const std::size_t index : order) {
+        Run& run = runs[runOf[anchor[index]]];
+        run.begin = std::min(run.begin, splices_[index].begin);
+        run.end = std::max(run.end, splices_[index].end);
+    }
+
+    // All runs read at once, each as one list of the pieces' root: "((run) (run) ...)".
+    const std::string& bytes = tree_->bytes;
+    std::string text = "(";
+    std::size_t next = 0;
+    for (const Run& run : runs) {
+        text += '(';
+        std::size_t copied = run.begin;
+        for (; next < order.size() && splices_[order[next]].begin <= run.end &&
+               runOf[anchor[order[next]]] == std::size_t(&run - runs.data());
+             ++next) {
+            const Splice& s = splices_[order[next]];
+            text.append(bytes, copied, s.begin - copied);
+            text += s.text;
+            copied = s.end;
+        }
+        text.append(bytes, copied, run.end - copied);
+        text += "\n)";
+    }
+    text += ')';
+    pieces = parse(std::move(text), tree_->fileName);
+
+    std::vector<Node> result;
+    result.reserve(n);
+    const Node reread = pieces->root();
+    for (std::size_t k = 0; k < n; ++k) {
+        if (runOf[k] == SIZE_MAX) {
+            result.push_back(out[k]);
+        } else if (k == runs[runOf[k]].first) {
+            for (Node element : reread[runOf[k]].children()) {
+                result.push_back(element);
+            }
+        }
+    }
+    return result;
 }
 
 Document Document::reparse() const {

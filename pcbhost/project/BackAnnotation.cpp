@@ -382,24 +382,24 @@ std::map<std::string, std::string> PinNetsOf(const TSchematicConnectivity& conn)
     return nets;
 }
 
-// The schematic's pin nets after `edits`, by "REF\nPIN".
+// The schematic's pin nets after `edits`, by "REF\nPIN". The sheets are read as they would be
+// saved with these edits, but only the parts the edits touch are rendered and read again.
 std::map<std::string, std::string>
 NetsAfter(const TSchematicSet& set,
           const std::map<std::size_t, std::vector<TSchematicSet::TSheetEdit>>& edits) {
-    auto texts = set.RenderWith(edits);
-    std::vector<IPtr<TSchDocument>> sheets;
-    TSchematicSet edited(
-        set.RootPath(), set.ProjectName(),
-        [&sheets](const std::string& path) -> TSchDocument& {
-            sheets.push_back(MakeObject<TSchDocument>(path, false));
-            return *sheets.back();
-        },
-        [&texts](const std::string& path) {
-            auto text = texts.find(path);
-            return text == texts.end() ? sexpr::Document::load(path, "kicad_sch")
-                                       : sexpr::Document::parse(std::move(text->second), path, "kicad_sch");
-        });
-    TSchematicConnectivity conn(edited);
+    std::map<std::string, sexpr::Document> edited;
+    for (std::size_t f = 0; f < set.Files().size(); ++f)
+        edited.emplace(set.Files()[f], set.Document(f));
+    for (const auto& [file, fileEdits] : edits) {
+        sexpr::Document& doc = edited.at(set.Files().at(file));
+        for (const auto& edit : fileEdits)
+            TSchematicSet::ApplyEdit(doc, edit);
+    }
+    TSchematicSet after(set.RootPath(), set.ProjectName(), {}, [&edited](const std::string& path) {
+        auto doc = edited.find(path);
+        return doc == edited.end() ? sexpr::Document::load(path, "kicad_sch") : doc->second;
+    });
+    TSchematicConnectivity conn(after);
     return PinNetsOf(conn);
 }
 

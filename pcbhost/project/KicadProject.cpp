@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <future>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <system_error>
@@ -279,34 +281,41 @@ bool TKicadProject::Changed() const {
 }
 
 std::vector<std::string> TKicadProject::Save(const TSaveOptions& options) {
-    // Everything is rendered first: a model that cannot be written stops here, before any file
-    // is touched.
-    std::vector<std::pair<std::string, std::string>> files;
+    // Every new content is worked out first: a model that cannot be written stops here, before
+    // any file is touched. The sheets are written from their edited documents straight into the
+    // temporary files, so that a large schematic is not held twice in memory.
+    std::vector<std::pair<std::string, std::string>> boards, others;
     if (FBoardFile && (FBoardFile->Changed() || !options.BoardOutput.empty()))
-        files.emplace_back(options.BoardOutput.empty() ? FBoardPath : options.BoardOutput,
-                           FBoardFile->Render());
+        boards.emplace_back(options.BoardOutput.empty() ? FBoardPath : options.BoardOutput,
+                            FBoardFile->Render());
     for (const TBoardFile* board : FOtherBoards)
         if (board->Changed())
-            files.emplace_back(board->Path(), board->Render());
-    if (FSchematics)
-        for (auto& [path, text] : FSchematics->Render())
-            files.emplace_back(path, std::move(text));
+            boards.emplace_back(board->Path(), board->Render());
+    const std::map<std::string, sexpr::Document> sheets =
+        FSchematics ? FSchematics->Edited() : std::map<std::string, sexpr::Document>();
     if (options.BoardOutput.empty())
         for (const auto& constraints : FConstraintFiles)
             if (constraints.Changed())
-                files.emplace_back(constraints.Path, constraints.NewText);
+                others.emplace_back(constraints.Path, constraints.NewText);
     if (FOptions.AllowPinChanges != FSavedOptions.AllowPinChanges ||
         FOptions.AllowNetLabelChanges != FSavedOptions.AllowNetLabelChanges) {
         nlohmann::json j = {{"allow_pin_changes", FOptions.AllowPinChanges},
                             {"allow_net_label_changes", FOptions.AllowNetLabelChanges}};
-        files.emplace_back(SidecarPath(), j.dump(2) + "\n");
+        others.emplace_back(SidecarPath(), j.dump(2) + "\n");
     }
-    std::vector<std::pair<std::filesystem::path, std::string>> batch;
+    using TWrite = std::function<void(std::string_view)>;
+    std::vector<std::pair<std::filesystem::path, sexpr::ContentWriter>> batch;
     std::vector<std::string> written;
-    for (auto& [path, text] : files) {
-        batch.emplace_back(path, std::move(text));
+    auto add = [&](const std::string& path, sexpr::ContentWriter content) {
+        batch.emplace_back(path, std::move(content));
         written.push_back(path);
-    }
+    };
+    for (const auto& [path, text] : boards)
+        add(path, [&text](const TWrite& write) { write(text); });
+    for (const auto& [path, doc] : sheets)
+        add(path, [&doc](const TWrite& write) { doc.write(write); });
+    for (const auto& [path, text] : others)
+        add(path, [&text](const TWrite& write) { write(text); });
     sexpr::writeFilesAtomically(batch, options.KeepBackup);
     FSavedOptions = FOptions;
     return written;

@@ -120,7 +120,7 @@ void TSchematicConnectivity::Collect(const TSchematicSet& set) {
             item.Text = std::move(text);
             return item;
         };
-        for (Node node : set.Document(file).root().children()) {
+        for (Node node : set.Elements(file)) {
             if (node.is("wire") || node.is("bus")) {
                 Node pts = node.find("pts");
                 if (!pts)
@@ -180,8 +180,7 @@ void TSchematicConnectivity::Collect(const TSchematicSet& set) {
         TSchSheetInstance& instance = FInstances[placed.Visit];
         const bool power = bool(placed.Lib.find("power"));
         // Files from before KiCad 7's editable power values name a power net after the pin.
-        Node version = set.Document(instance.File).root().find("version");
-        const bool valueNames = version && version.intAt(1) >= 20230221;
+        const bool valueNames = set.FileVersion(instance.File) >= 20230221;
         const std::string value = PropertyValue(placed.Symbol, "Value");
         Node at = placed.Symbol.find("at");
         const TSchPoint origin = at ? PointOf(at) : TSchPoint{};

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <set>
 #include <tuple>
 #include <unordered_map>
@@ -24,6 +25,10 @@ namespace fs = std::filesystem;
 struct TSchematicSet::TFile {
     std::string Path;
     sexpr::Document Doc;
+    // The root list's elements as the file reads with the document's edits; re-read elements live
+    // in Pieces.
+    std::vector<Node> Elements;
+    std::optional<sexpr::Document> Pieces;
     TSchDocument* Sheet = nullptr;
     std::int64_t Version = 0;
 };
@@ -297,11 +302,12 @@ TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& pro
       FReader(std::move(reader)) {
     TFile& root = FileOf(rootPath);
     if (root.Version < 20211123)
-        root.Doc.root().require("version").fail(
-            "this schematic was saved by a KiCad older than 6.0; open and save it in KiCad 6 or later first");
-    if (Node uuid = root.Doc.root().find("uuid"))
+        FindElement(root.Elements, "version")
+            .fail("this schematic was saved by a KiCad older than 6.0; open and save it in KiCad 6 or later "
+                  "first");
+    if (Node uuid = FindElement(root.Elements, "uuid"))
         FRootUuid = std::string(uuid.valueAt(1));
-    if (Node instances = root.Doc.root().find("symbol_instances"))
+    if (Node instances = FindElement(root.Elements, "symbol_instances"))
         for (Node path : instances.findAll("path")) {
             Node ref = path.find("reference"), unit = path.find("unit");
             FLegacyInstances[std::string(path.valueAt(1))] = {
@@ -312,6 +318,17 @@ TSchematicSet::TSchematicSet(const std::string& rootPath, const std::string& pro
 
 const sexpr::Document& TSchematicSet::Document(std::size_t file) const {
     return FFiles.at(FFileOrder.at(file))->Doc;
+}
+
+const std::vector<Node>& TSchematicSet::Elements(std::size_t file) const {
+    return FFiles.at(FFileOrder.at(file))->Elements;
+}
+
+Node FindElement(const std::vector<Node>& elements, std::string_view keyword) {
+    for (Node element : elements)
+        if (element.is(keyword))
+            return element;
+    return Node();
 }
 
 TSchematicSet::~TSchematicSet() = default;
@@ -330,9 +347,13 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     if (it != FFiles.end())
         return *it->second;
     auto file = std::make_unique<TFile>(
-        TFile{path, FReader ? FReader(path) : sexpr::Document::load(path, "kicad_sch"), nullptr, 0});
-    file->Version = file->Doc.root().require("version").intAt(1);
-    file->Sheet = &FFactory(path);
+        TFile{path, FReader ? FReader(path) : sexpr::Document::load(path, "kicad_sch"), {}, {}, nullptr, 0});
+    file->Elements = file->Doc.editedElements(file->Pieces);
+    Node version = FindElement(file->Elements, "version");
+    if (!version)
+        file->Doc.root().require("version");
+    file->Version = version.intAt(1);
+    file->Sheet = FFactory ? &FFactory(path) : nullptr;
     FFileOrder.push_back(path);
     return *FFiles.emplace(path, std::move(file)).first->second;
 }
@@ -349,8 +370,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
         throw std::runtime_error(
             path + ": the sheet hierarchy is deeper than 32 levels (a sheet that contains itself?)");
     TFile& file = FileOf(path);
-    Node root = file.Doc.root();
-    Node libSymbols = root.find("lib_symbols");
+    const std::vector<Node>& elements = file.Elements;
+    Node libSymbols = FindElement(elements, "lib_symbols");
     const std::string instance = JoinPath(sheetUuids, '/');
     const auto visit = std::int32_t(FVisits.size());
     const std::size_t fileIndex =
@@ -358,7 +379,7 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
     FVisits.push_back({instance.empty() ? "/" : instance, sheetNames, fileIndex, parent, sheetNode});
 
     std::map<std::pair<std::pair<const void*, std::uint32_t>, std::int32_t>, TLibraryPinSet> libraryPins;
-    for (Node symbol : root.children()) {
+    for (Node symbol : elements) {
         if (!symbol.is("symbol") || !symbol.find("lib_id"))
             continue;
         const std::string uuid =
@@ -403,7 +424,7 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
         if (Node bodyStyle = symbol.find("body_style"))
             style = std::int32_t(bodyStyle.intAt(1));
         FPlaced.push_back({std::size_t(visit), symbol, lib, reference, unit, style});
-        if ((lib && lib.find("power")) || reference.empty() || reference[0] == '#')
+        if (!file.Sheet || (lib && lib.find("power")) || reference.empty() || reference[0] == '#')
             continue;
 
         static const TLibraryPinSet noPins;
@@ -477,10 +498,10 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
                           PropertyView(symbol, cPartSwapField), PropertyView(symbol, cPairSwapField)});
     }
 
-    for (Node label : root.children()) {
+    for (Node label : elements) {
         const bool local = label.is("label"), global = label.is("global_label"),
                    hier = label.is("hierarchical_label");
-        if (!(local || global || hier) || !label.find("at"))
+        if (!file.Sheet || !(local || global || hier) || !label.find("at"))
             continue;
         Node at = label.find("at");
         FLabels.push_back({file.Sheet, instance, sheetNames, at.doubleAt(1), at.doubleAt(2),
@@ -489,7 +510,7 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
 
     const fs::path rootDir = fs::path(FRootPath).parent_path();
     const fs::path hereDir = fs::path(path).parent_path();
-    for (Node sheet : root.children()) {
+    for (Node sheet : elements) {
         if (!sheet.is("sheet"))
             continue;
         const std::string name = SheetFieldValue(sheet, 0, "Sheetname", "Sheet name");
@@ -588,26 +609,29 @@ bool TSchematicSet::Changed() const {
     return false;
 }
 
-std::map<std::string, std::string>
-TSchematicSet::RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& sheetEdits) const {
+void TSchematicSet::ApplyEdit(sexpr::Document& doc, const TSheetEdit& edit) {
+    switch (edit.Kind) {
+    case TSheetEdit::eSetText:
+        doc.setQuoted(edit.Node, edit.Text);
+        break;
+    case TSheetEdit::eRemove:
+        doc.remove(edit.Node);
+        break;
+    case TSheetEdit::eInsertLineAfter:
+        doc.insertLineAfter(edit.Node, edit.Text);
+        break;
+    }
+}
+
+std::map<std::string, sexpr::Document> TSchematicSet::Edited() const {
     std::map<std::string, sexpr::Document> edited;
-    for (const auto& [index, edits] : sheetEdits) {
+    for (const auto& [index, edits] : FSheetEdits) {
         if (edits.empty())
             continue;
         const TFile& file = *FFiles.at(FFileOrder.at(index));
         sexpr::Document& doc = edited.emplace(file.Path, file.Doc).first->second;
         for (const auto& edit : edits)
-            switch (edit.Kind) {
-            case TSheetEdit::eSetText:
-                doc.setQuoted(edit.Node, edit.Text);
-                break;
-            case TSheetEdit::eRemove:
-                doc.remove(edit.Node);
-                break;
-            case TSheetEdit::eInsertLineAfter:
-                doc.insertLineAfter(edit.Node, edit.Text);
-                break;
-            }
+            ApplyEdit(doc, edit);
     }
     std::set<std::pair<const TFile*, std::uint32_t>> done;
     TSwapFieldCheck check;
@@ -674,8 +698,12 @@ TSchematicSet::RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& 
                 unit.Symbol.fail("expected the symbol's properties");
         }
     }
+    return edited;
+}
+
+std::map<std::string, std::string> TSchematicSet::Render() const {
     std::map<std::string, std::string> out;
-    for (auto& [path, doc] : edited)
+    for (auto& [path, doc] : Edited())
         out.emplace(path, doc.render());
     return out;
 }

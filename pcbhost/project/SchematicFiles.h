@@ -37,6 +37,8 @@ void SwapFields_Compose(const TSchSymbol& symbol, std::string& pinSwap, std::str
 std::string PropertyValue(sexpr::Node symbol, std::string_view key);
 // The same as a view of the document's text, valid while the document is.
 std::string_view PropertyView(sexpr::Node symbol, std::string_view key);
+// The first of `elements` with the keyword; null when there is none.
+sexpr::Node FindElement(const std::vector<sexpr::Node>& elements, std::string_view keyword);
 // Splits a library sub-symbol's name "NAME_U_S" into unit and style from the right; false when it
 // is not of that form.
 bool SubSymbolUnit(std::string_view name, std::int32_t& unit, std::int32_t& style);
@@ -52,6 +54,8 @@ public:
     // Reads the root sheet and its hierarchy. `projectName` picks the instance block of KiCad 7+
     // files. Throws sexpr::ParseError naming the file, line and column of what it cannot read.
     // `reader`, when given, reads the files instead of sexpr::Document::load.
+    // Without a `factory` the set holds the hierarchy and its placed symbols only, as much as
+    // connectivity needs, and no schematic models.
     TSchematicSet(const std::string& rootPath, const std::string& projectName, TDocumentFactory factory,
                   TSheetReader reader = {});
     ~TSchematicSet();
@@ -63,6 +67,9 @@ public:
     const std::vector<std::string>& Files() const { return FFileOrder; }
     // The parsed text of Files()[file].
     const sexpr::Document& Document(std::size_t file) const;
+    // The root list's elements of Files()[file] as they read with the edits of the document the
+    // sheet reader handed over (its own nodes where no edit touched them).
+    const std::vector<sexpr::Node>& Elements(std::size_t file) const;
 
     // One visit of a sheet file: the root, or a sheet reached through a chain of sheet symbols.
     struct TSheetVisit {
@@ -92,6 +99,8 @@ public:
         sexpr::Node Node; // the atom to set, the node to remove, the node to insert after
         std::string Text;
     };
+    // Makes the edit on a copy of the sheet's document.
+    static void ApplyEdit(sexpr::Document& doc, const TSheetEdit& edit);
     void SetSheetEdits(std::map<std::size_t, std::vector<TSheetEdit>> edits) {
         FSheetEdits = std::move(edits);
     }
@@ -100,10 +109,9 @@ public:
     std::vector<sexpr::ParseWarning> Warnings() const;
     const std::vector<std::shared_ptr<TSchSymbol>>& Symbols() const { return FSymbolList; }
     // Files whose swap fields differ from the model, with their new text.
-    std::map<std::string, std::string> Render() const { return RenderWith(FSheetEdits); }
-    // The same with other sheet edits in place of the set's own.
-    std::map<std::string, std::string>
-    RenderWith(const std::map<std::size_t, std::vector<TSheetEdit>>& edits) const;
+    std::map<std::string, std::string> Render() const;
+    // The same files as documents carrying the edits, to be written without rendering them whole.
+    std::map<std::string, sexpr::Document> Edited() const;
     const std::string& RootPath() const { return FRootPath; }
     const std::string& ProjectName() const { return FProjectName; }
     // Whether Render() has anything to write, without rendering.

@@ -253,8 +253,8 @@ void TSchematicConnectivity::NameNets(const TSchematicSet& set) {
     TLibraryPinCache libraries;
     TBusAliases aliases;
     for (std::size_t f = 0; f < set.Files().size(); ++f)
-        for (Node alias : set.Document(f).root().findAll("bus_alias"))
-            if (Node list = alias.find("members")) {
+        for (Node alias : set.Elements(f))
+            if (Node list = alias.is("bus_alias") ? alias.find("members") : Node()) {
                 auto& members = aliases[std::string(alias.valueAt(1))];
                 for (std::size_t k = 1; k < list.size(); ++k)
                     members.emplace_back(list.valueAt(k));

@@ -7,10 +7,15 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
+#include <stdexcept>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 using namespace pcbhost::sexpr;
 namespace fs = std::filesystem;
@@ -128,4 +133,42 @@ TEST_F(AtomicWrite, ReadFileNamesTheFile) {
     EXPECT_NE(errorOf([&] { readFile(file("absent.kicad_pcb")); }).find("absent.kicad_pcb"),
               std::string::npos);
     EXPECT_NE(errorOf([&] { readFile(dir_); }).find(dir_.string()), std::string::npos);
+}
+
+// Contents produced piece by piece: small pieces gathered, large ones passed straight on, the
+// file exactly the pieces in order; a writer that fails part way leaves every target as it was.
+TEST_F(AtomicWrite, WritersProduceTheContentPieceByPiece) {
+    const fs::path sheet = file("s.kicad_sch"), board = file("b.kicad_pcb");
+    put(sheet, "old sheet");
+    put(board, "old board");
+    std::string expected;
+    std::vector<std::string> pieces;
+    for (std::size_t k = 0; k < 3000; ++k) {
+        // Mostly short pieces, some empty, one over a mebibyte and some just under one.
+        const std::size_t size = k == 1500      ? (std::size_t(3) << 20) + 7
+                                 : k % 700 == 0 ? (1u << 20) - 1
+                                                : k % 13;
+        pieces.push_back(std::string(size, char('a' + k % 26)));
+        expected += pieces.back();
+    }
+    const ContentWriter content = [&](const std::function<void(std::string_view)>& write) {
+        for (const std::string& piece : pieces) {
+            write(piece);
+        }
+    };
+    writeFilesAtomically(std::vector<std::pair<fs::path, ContentWriter>>{{sheet, content}}, false);
+    EXPECT_TRUE(readFile(sheet) == expected);
+    EXPECT_EQ(names(), (std::set<std::string>{"b.kicad_pcb", "s.kicad_sch"}));
+
+    const ContentWriter failing = [&](const std::function<void(std::string_view)>& write) {
+        write("half");
+        throw std::runtime_error("cannot render");
+    };
+    const ContentWriter fine = [](const std::function<void(std::string_view)>& write) { write("new board"); };
+    EXPECT_THROW(writeFilesAtomically(
+                     std::vector<std::pair<fs::path, ContentWriter>>{{board, fine}, {sheet, failing}}, true),
+                 std::runtime_error);
+    EXPECT_TRUE(readFile(sheet) == expected);
+    EXPECT_EQ(readFile(board), "old board");
+    EXPECT_EQ(names(), (std::set<std::string>{"b.kicad_pcb", "s.kicad_sch"}));
 }

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <random>
 
 using namespace pcbhost::sexpr;
 namespace fs = std::filesystem;
@@ -285,4 +287,100 @@ TEST(SExprBoards, UnconnectedPadGetsANewNetLaidOutLikeItsSiblings) {
         EXPECT_EQ(gapBefore(padNet), gapBefore(before));
         EXPECT_EQ(gapBefore(follower), gapBefore(before));
     }
+}
+
+// Reading only the edited stretches of a file must give the elements a full re-read gives, for any
+// mix of edits at any depth: renamed atoms, removed elements and children, lines and text inserted
+// inside elements and in the gaps between them.
+TEST(SExprBoards, EditedElementsReadAsTheWholeRenderedFileDoes) {
+    const std::vector<const char*> sheets = {
+        "pico-ice/Board/Rev3/pico-ice.kicad_sch",
+        "glasgow/hardware/boards/glasgow/io_banks.kicad_sch",
+        "eurorack-pmod/hardware/eurorack-pmod-r3.3/power_conn.kicad_sch",
+    };
+    std::mt19937 random(7);
+    for (const char* sheet : sheets) {
+        const Document original = Document::load(boardFile(sheet), "kicad_sch");
+        std::vector<Node> nodes;
+        std::vector<Node> pending = {original.root()};
+        while (!pending.empty()) {
+            const Node node = pending.back();
+            pending.pop_back();
+            nodes.push_back(node);
+            for (Node child : node.children()) {
+                pending.push_back(child);
+            }
+        }
+        const std::vector<Node> elements(original.root().children().begin(),
+                                         original.root().children().end());
+        for (int round = 0; round < 24; ++round) {
+            SCOPED_TRACE(std::string(sheet) + ", round " + std::to_string(round));
+            Document doc = original;
+            const int edits = round < 4 ? 1 : int(random() % 40) + 1;
+            for (int e = 0; e < edits; ++e) {
+                // Half the edits on whole elements, half anywhere in the tree.
+                const Node node = random() % 2 ? elements[1 + random() % (elements.size() - 1)]
+                                               : nodes[1 + random() % (nodes.size() - 1)];
+                if (node == original.root()[0]) {
+                    continue; // the file's own keyword
+                }
+                try {
+                    switch (random() % 6) {
+                    case 0:
+                        if (node.isAtom()) {
+                            doc.setQuoted(node, "renamed " + std::to_string(e));
+                        }
+                        break;
+                    case 1:
+                        doc.remove(node);
+                        break;
+                    case 2:
+                        doc.insertLineAfter(node, "(label \"N" + std::to_string(e) + "\" (at 1 2 0))");
+                        break;
+                    case 3:
+                        doc.insertBefore(node, "(junction (at 3 4))");
+                        break;
+                    case 4:
+                        // Into the gap before a node, touching neither neighbour.
+                        if (node.begin() >= 2 && doc.source()[node.begin() - 1] == '\n' &&
+                            doc.source()[node.begin() - 2] == '\n')
+                            doc.splice(node.begin() - 1, node.begin() - 1, "(no_connect (at 5 6))\n");
+                        else
+                            doc.insertAfter(node, "(wire (pts (xy 0 0) (xy 1 1)))");
+                        break;
+                    default:
+                        doc.replace(node, node.isList() ? "(bus (pts (xy 7 8)))" : "swapped");
+                        break;
+                    }
+                } catch (const std::logic_error&) {
+                    // overlaps an earlier edit: left out
+                }
+            }
+            std::optional<Document> pieces;
+            const std::vector<Node> read = doc.editedElements(pieces);
+            const Document whole = doc.reparse();
+            ASSERT_EQ(read.size(), whole.root().size());
+            std::size_t own = 0;
+            for (std::size_t k = 0; k < read.size(); ++k) {
+                ASSERT_EQ(read[k].text(), whole.root()[k].text()) << "element " << k;
+                own += read[k].key().first == original.root().key().first;
+            }
+            if (doc.edited()) {
+                ASSERT_TRUE(pieces.has_value());
+            }
+            // Few edits leave most elements as they were read.
+            if (edits == 1) {
+                EXPECT_GE(own + 3, read.size());
+            }
+        }
+    }
+
+    // An edit outside the root list, and one that makes a stretch unreadable.
+    Document doc = Document::load(boardFile(sheets[0]), "kicad_sch");
+    doc.splice(doc.source().size(), doc.source().size(), "\n");
+    std::optional<Document> pieces;
+    EXPECT_EQ(doc.editedElements(pieces).size(), doc.root().size());
+    doc.discardEdits();
+    doc.replace(doc.root()[5], "(wire (pts (xy 0 0)");
+    EXPECT_THROW(doc.editedElements(pieces), ParseError);
 }
