@@ -253,8 +253,8 @@ std::vector<Node> Document::editedElements(std::optional<Document>& pieces) cons
         return std::vector<Node>(all.begin(), all.end());
     }
 
-    // Which elements each splice touches (sharing an edge counts); one that lies wholly in the gap
-    // between two elements touches both, so that the gap is rendered with them.
+    // Which elements each splice touches (sharing an edge counts). One that lies wholly in a gap
+    // goes with the element after it, or the last one at the end: its run reaches over the gap.
     const std::vector<std::size_t> order = spliceOrder();
     const std::size_t n = out.size();
     std::vector<char> touched(n, 0);
@@ -264,19 +264,11 @@ std::vector<Node> Document::editedElements(std::optional<Document>& pieces) cons
         const auto first = static_cast<std::size_t>(
             std::partition_point(out.begin(), out.end(), [&](Node e) { return e.end() < s.begin; }) -
             out.begin());
-        std::size_t k = first;
-        for (; k < n && out[k].begin() <= s.end; ++k) {
+        for (std::size_t k = first; k < n && out[k].begin() <= s.end; ++k) {
             touched[k] = 1;
         }
-        if (k == first) {
-            if (first > 0) {
-                touched[first - 1] = 1;
-            }
-            if (first < n) {
-                touched[first] = 1;
-            }
-        }
-        anchor[index] = first < n ? first : n - 1;
+        anchor[index] = std::min(first, n - 1);
+        touched[anchor[index]] = 1;
     }
     // Runs of touched elements, each with the bytes its splices reach.
     struct Run {
