@@ -297,13 +297,13 @@ std::vector<Node> Document::editedElements(std::optional<Document>& pieces) cons
     // All runs read at once, each as one list of the pieces' root: "((run) (run) ...)".
     const std::string& bytes = tree_->bytes;
     std::string text = "(";
+    // The splices in render order come run by run.
     std::size_t next = 0;
-    for (const Run& run : runs) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const Run& run = runs[r];
         text += '(';
         std::size_t copied = run.begin;
-        for (; next < order.size() && splices_[order[next]].begin <= run.end &&
-               runOf[anchor[order[next]]] == std::size_t(&run - runs.data());
-             ++next) {
+        for (; next < order.size() && runOf[anchor[order[next]]] == r; ++next) {
             const Splice& s = splices_[order[next]];
             text.append(bytes, copied, s.begin - copied);
             text += s.text;

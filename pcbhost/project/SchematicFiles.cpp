@@ -349,10 +349,8 @@ TSchematicSet::TFile& TSchematicSet::FileOf(const std::string& path) {
     auto file = std::make_unique<TFile>(
         TFile{path, FReader ? FReader(path) : sexpr::Document::load(path, "kicad_sch"), {}, {}, nullptr, 0});
     file->Elements = file->Doc.editedElements(file->Pieces);
-    Node version = FindElement(file->Elements, "version");
-    if (!version)
-        file->Doc.root().require("version");
-    file->Version = version.intAt(1);
+    const Node version = FindElement(file->Elements, "version");
+    file->Version = (version ? version : file->Doc.root().require("version")).intAt(1);
     file->Sheet = FFactory ? &FFactory(path) : nullptr;
     FFileOrder.push_back(path);
     return *FFiles.emplace(path, std::move(file)).first->second;
