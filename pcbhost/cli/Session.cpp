@@ -13,10 +13,12 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <malloc.h>
+#include <mutex>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
@@ -94,6 +96,27 @@ TSession::TSession(const TGlobalOptions& options, TReport& report, IPtr<IHostUI>
     FReport.SetFollowUp([this](const TReportMessage& message) { FollowUp(message); });
 }
 
+namespace {
+
+std::atomic<bool> gFreeOnClose{true};
+
+// What closed sessions left to the end of the process, reachable from here so that a leak check
+// at exit does not count it.
+struct TLeftOpen {
+    std::unique_ptr<TModuleLibrary> Library;
+    IPtr<TTerminalUI> UI;
+    std::unique_ptr<THost> Host;
+    std::unique_ptr<kicad::TKicadProject> Project;
+};
+std::mutex gLeftOpenLock;
+std::vector<TLeftOpen*>* gLeftOpen = nullptr;
+
+} // namespace
+
+void TSession::SetFreeOnClose(bool free) {
+    gFreeOnClose = free;
+}
+
 TSession::~TSession() {
     FReport.SetFollowUp(nullptr);
     if (FServer) {
@@ -103,6 +126,14 @@ TSession::~TSession() {
     FUI->SetPickResolver(nullptr);
     FUI->SetHighlightDescriber(nullptr);
     FUI->SetBeforePick(nullptr);
+    if (!gFreeOnClose) {
+        const std::lock_guard lock(gLeftOpenLock);
+        if (!gLeftOpen)
+            gLeftOpen = new std::vector<TLeftOpen*>();
+        gLeftOpen->push_back(
+            new TLeftOpen{std::move(FLibrary), std::move(FUI), std::move(FHost), std::move(FProject)});
+        return;
+    }
     FProject.reset();
     FHost.reset();
     FUI.reset();
@@ -120,6 +151,7 @@ void TSession::Open(const std::string& path) {
         ConstraintFiles_Check(FReport, *FProject);
         if (TBoard* board = FProject->Board())
             FPadNetsAtOpen = PadNets_Of(*board);
+        FProject->ReleaseSources();
         FTimings.Add("load", start, TClock::now());
     } catch (const sexpr::ParseError& e) {
         throw TCliError(eExit_File, e.what());

@@ -68,6 +68,11 @@ public:
     TSession(const TGlobalOptions& options, TReport& report, IPtr<IHostUI> ui);
     ~TSession();
     TSession(const TSession&) = delete;
+    // Whether closing a session frees what it opened. A program that ends as soon as its command
+    // is done turns this off: the operating system takes back a big project's memory at once,
+    // where freeing it object by object takes a noticeable part of a short command. The module
+    // is still told to shut down.
+    static void SetFreeOnClose(bool free);
     TSession& operator=(const TSession&) = delete;
 
     // Opens a .kicad_pro, .kicad_pcb or .kicad_sch with what belongs to it. A file that cannot

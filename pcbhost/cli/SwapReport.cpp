@@ -37,8 +37,7 @@ TPadNets PadNets_Of(TBoard& board) {
     return nets;
 }
 
-std::vector<TSwapRow> SwapRows_Between(TBoard& board, const TPadNets& before,
-                                       const std::vector<TSwapLogEntry>& log) {
+std::vector<TSwapRow> SwapRows_Between(TBoard& board, const TPadNets& before, const TSwapLogEntries& log) {
     std::set<std::string> swapped;
     for (const auto& e : log) {
         if (!e.ComponentA.empty())

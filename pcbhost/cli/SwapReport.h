@@ -29,8 +29,7 @@ TPadNets PadNets_Of(TBoard& board);
 
 // The swaps from `before` to the board's present nets for the components named in `log` and those
 // enabled for pin or part swapping, in board order of components and pads.
-std::vector<TSwapRow> SwapRows_Between(TBoard& board, const TPadNets& before,
-                                       const std::vector<TSwapLogEntry>& log);
+std::vector<TSwapRow> SwapRows_Between(TBoard& board, const TPadNets& before, const TSwapLogEntries& log);
 
 // CSV with a header line: component,pin_a,pin_b,net_a_before,net_b_before,net_a_after,net_b_after.
 std::string SwapRows_Csv(const std::vector<TSwapRow>& rows);

@@ -1,5 +1,6 @@
 // The `permutor` program: the command line on the real terminal.
 #include "pcbhost/cli/Cli.h"
+#include "pcbhost/cli/Session.h"
 
 #include <iostream>
 #include <sys/ioctl.h>
@@ -14,5 +15,7 @@ int main(int argc, char** argv) {
     if (console.ErrorIsTerminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0)
         console.ErrorColumns = size.ws_col;
     console.CatchInterrupt = true;
+    // The process ends with the command: what it opened goes with the process.
+    pcbhost::cli::TSession::SetFreeOnClose(false);
     return pcbhost::cli::Cli_Main(args, console);
 }

@@ -41,13 +41,24 @@ ParseError::ParseError(std::string file, std::uint32_t line, std::uint32_t colum
 // ---------------------------------------------------------------------------------------------
 // Node
 
+void detail::nullNode() {
+    throw std::logic_error("use of a null s-expression node");
+}
+
+const detail::Tree& Node::tree() const {
+    if (tree_ == nullptr) {
+        detail::nullNode();
+    }
+    return *static_cast<const detail::Tree*>(tree_);
+}
+
 namespace {
 
-const Item& itemOf(const detail::Tree* tree, std::uint32_t index) {
+const Item& itemOf(const detail::TreeHead* tree, std::uint32_t index) {
     if (tree == nullptr) {
-        throw std::logic_error("use of a null s-expression node");
+        detail::nullNode();
     }
-    return tree->items[index];
+    return tree->itemData[index];
 }
 
 std::string shortText(std::string_view text) {
@@ -60,28 +71,11 @@ std::string shortText(std::string_view text) {
 
 } // namespace
 
-Node::Kind Node::kind() const {
-    return itemOf(tree_, index_).kind;
-}
-bool Node::unopened() const {
-    return itemOf(tree_, index_).unopened;
-}
-std::uint32_t Node::begin() const {
-    return itemOf(tree_, index_).begin;
-}
-std::uint32_t Node::end() const {
-    return itemOf(tree_, index_).end;
-}
 std::uint32_t Node::line() const {
-    return tree_->positionOf(itemOf(tree_, index_).begin).line;
+    return tree().positionOf(itemOf(tree_, index_).begin).line;
 }
 std::uint32_t Node::column() const {
-    return tree_->positionOf(itemOf(tree_, index_).begin).column;
-}
-
-std::string_view Node::text() const {
-    const Item& item = itemOf(tree_, index_);
-    return std::string_view(tree_->bytes).substr(item.begin, item.end - item.begin);
+    return tree().positionOf(itemOf(tree_, index_).begin).column;
 }
 
 std::string_view Node::value() const {
@@ -89,7 +83,7 @@ std::string_view Node::value() const {
     if (item.kind == Kind::List) {
         fail(fmt::format("expected an atom but found {}", describe()));
     }
-    return tree_->valueOf(item);
+    return tree().valueOf(item);
 }
 
 double Node::asDouble() const {
@@ -134,42 +128,13 @@ std::size_t Node::indexInParent() const {
     if (!up) {
         return 0;
     }
-    const Item& list = tree_->items[up.index_];
+    const Item& list = tree().items[up.index_];
     for (std::uint32_t i = 0; i < list.count; ++i) {
-        if (tree_->children[list.first + i] == index_) {
+        if (tree().children[list.first + i] == index_) {
             return i;
         }
     }
     throw std::logic_error("s-expression tree is inconsistent");
-}
-
-std::size_t Node::size() const {
-    const Item& item = itemOf(tree_, index_);
-    return item.kind == Kind::List ? item.count : 0;
-}
-
-Node Node::operator[](std::size_t index) const {
-    const Item& item = itemOf(tree_, index_);
-    if (item.kind != Kind::List || index >= item.count) {
-        return Node();
-    }
-    return Node(tree_, tree_->children[item.first + index]);
-}
-
-Node::Children Node::children() const {
-    const Item& item = itemOf(tree_, index_);
-    if (item.kind != Kind::List || item.count == 0) {
-        return Children(tree_, nullptr, 0);
-    }
-    return Children(tree_, tree_->children.data() + item.first, item.count);
-}
-
-std::string_view Node::keyword() const {
-    const Node first = (*this)[0];
-    if (!first || first.kind() != Kind::BareAtom) {
-        return {};
-    }
-    return first.text();
 }
 
 Node Node::find(std::string_view keyword) const {
@@ -205,8 +170,8 @@ Node Node::atom(std::size_t index) const {
         // Point at where the missing element would have been: the list's closing parenthesis.
         const Item& item = itemOf(tree_, index_);
         const std::size_t at = item.kind == Kind::List ? item.end - 1 : item.begin;
-        const Document::Position pos = tree_->positionOf(at);
-        throw ParseError(tree_->fileName, pos.line, pos.column,
+        const Document::Position pos = tree().positionOf(at);
+        throw ParseError(tree().fileName, pos.line, pos.column,
                          fmt::format("expected an atom at index {} of {}", index, describe()));
     }
     if (element.isList()) {
@@ -217,8 +182,8 @@ Node Node::atom(std::size_t index) const {
 }
 
 ParseError Node::error(std::string_view message) const {
-    const Document::Position at = tree_->positionOf(itemOf(tree_, index_).begin);
-    return ParseError(tree_->fileName, at.line, at.column, std::string(message));
+    const Document::Position at = tree().positionOf(itemOf(tree_, index_).begin);
+    return ParseError(tree().fileName, at.line, at.column, std::string(message));
 }
 
 void Node::fail(std::string_view message) const {
@@ -226,8 +191,8 @@ void Node::fail(std::string_view message) const {
 }
 
 std::string Node::location() const {
-    const Document::Position at = tree_->positionOf(itemOf(tree_, index_).begin);
-    return fmt::format("{}:{}:{}", tree_->fileName, at.line, at.column);
+    const Document::Position at = tree().positionOf(itemOf(tree_, index_).begin);
+    return fmt::format("{}:{}:{}", tree().fileName, at.line, at.column);
 }
 
 std::string Node::describe() const {
@@ -246,15 +211,26 @@ std::string Node::describe() const {
 // Document: reading and queries (edits are in SExprEdit.cpp)
 
 Document Document::parse(std::string bytes, std::string fileName, std::string_view expectedRoot) {
-    return Document(detail::parseTree(std::move(bytes), std::move(fileName), expectedRoot));
+    return Document(
+        detail::parseTree(detail::SourceBytes(std::move(bytes)), std::move(fileName), expectedRoot));
 }
 
 Document Document::load(const std::filesystem::path& path, std::string_view expectedRoot) {
-    return parse(readFile(path), path.string(), expectedRoot);
+    return Document(detail::parseTree(detail::SourceBytes::load(path), path.string(), expectedRoot));
 }
 
 Node Document::root() const {
     return Node(tree_.get(), 0);
+}
+void Document::releaseSource() const {
+    tree_->source.release(0, tree_->bytes.size());
+}
+void Document::releaseSource(std::string_view part) const {
+    const std::string_view bytes = tree_->bytes;
+    if (part.empty() || part.data() < bytes.data() || part.data() + part.size() > bytes.data() + bytes.size())
+        return;
+    const auto begin = static_cast<std::size_t>(part.data() - bytes.data());
+    tree_->source.release(begin, begin + part.size());
 }
 std::string_view Document::source() const {
     return tree_->bytes;
@@ -270,7 +246,7 @@ const std::vector<ParseWarning>& Document::warnings() const {
 }
 
 std::string_view Document::lineEnding() const {
-    const std::string& bytes = tree_->bytes;
+    const std::string_view bytes = tree_->bytes;
     const std::size_t newline = bytes.find('\n');
     if (newline != std::string::npos && newline > 0 && bytes[newline - 1] == '\r') {
         return "\r\n";

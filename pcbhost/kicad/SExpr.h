@@ -24,8 +24,16 @@
 namespace pcbhost::sexpr {
 
 namespace detail {
+struct Item;
 struct Tree;
-}
+// The parts of a tree that the inline accessors below read. A tree is never changed once read.
+struct TreeHead {
+    const Item* itemData = nullptr;
+    const std::uint32_t* childData = nullptr;
+    const char* byteData = nullptr;
+};
+[[noreturn]] void nullNode();
+} // namespace detail
 
 // A file that cannot be read, or content that a higher layer rejects, at a known place.
 // what() reads "file:line:column: message", the form editors and terminals turn into links.
@@ -140,9 +148,11 @@ public:
 private:
     friend class Document;
     friend class Children;
-    Node(const detail::Tree* tree, std::uint32_t index) : tree_(tree), index_(index) {}
+    Node(const detail::TreeHead* tree, std::uint32_t index) : tree_(tree), index_(index) {}
+    const detail::Item& item() const;
+    const detail::Tree& tree() const;
 
-    const detail::Tree* tree_ = nullptr;
+    const detail::TreeHead* tree_ = nullptr;
     std::uint32_t index_ = 0;
 };
 
@@ -174,8 +184,8 @@ public:
 
     private:
         friend class Children;
-        iterator(const detail::Tree* tree, const std::uint32_t* pos) : tree_(tree), pos_(pos) {}
-        const detail::Tree* tree_ = nullptr;
+        iterator(const detail::TreeHead* tree, const std::uint32_t* pos) : tree_(tree), pos_(pos) {}
+        const detail::TreeHead* tree_ = nullptr;
         const std::uint32_t* pos_ = nullptr;
     };
 
@@ -186,12 +196,79 @@ public:
 
 private:
     friend class Node;
-    Children(const detail::Tree* tree, const std::uint32_t* first, std::size_t count)
+    Children(const detail::TreeHead* tree, const std::uint32_t* first, std::size_t count)
         : tree_(tree), first_(first), count_(count) {}
-    const detail::Tree* tree_;
+    const detail::TreeHead* tree_;
     const std::uint32_t* first_;
     std::size_t count_;
 };
+
+namespace detail {
+// One node, 24 bytes. Nodes live in one vector in document order, so a big board costs a few large
+// allocations instead of one per token. Lines and columns are not kept: only messages want them,
+// and they follow from `begin` (Tree::positionOf).
+struct Item {
+    std::uint32_t begin;
+    std::uint32_t end;
+    std::uint32_t parent;
+    // List: first slot in Tree::children and the number of elements.
+    // Atom: where the value lives (source bytes, or Tree::decoded when `inArena`) and its length.
+    std::uint32_t first;
+    std::uint32_t count;
+    Node::Kind kind;
+    bool inArena;
+    // A list read without its '(' (see Parser): it starts at its keyword.
+    bool unopened;
+};
+} // namespace detail
+
+// The accessors that walking a tree calls most, inline.
+inline const detail::Item& Node::item() const {
+    if (tree_ == nullptr)
+        detail::nullNode();
+    return tree_->itemData[index_];
+}
+inline Node::Kind Node::kind() const {
+    return item().kind;
+}
+inline bool Node::unopened() const {
+    return item().unopened;
+}
+inline std::uint32_t Node::begin() const {
+    return item().begin;
+}
+inline std::uint32_t Node::end() const {
+    return item().end;
+}
+inline std::string_view Node::text() const {
+    const detail::Item& it = item();
+    return std::string_view(tree_->byteData + it.begin, it.end - it.begin);
+}
+inline std::size_t Node::size() const {
+    const detail::Item& it = item();
+    return it.kind == Kind::List ? it.count : 0;
+}
+inline Node Node::operator[](std::size_t index) const {
+    const detail::Item& it = item();
+    if (it.kind != Kind::List || index >= it.count)
+        return Node();
+    return Node(tree_, tree_->childData[it.first + index]);
+}
+inline Node::Children Node::children() const {
+    const detail::Item& it = item();
+    if (it.kind != Kind::List || it.count == 0)
+        return Children(tree_, nullptr, 0);
+    return Children(tree_, tree_->childData + it.first, it.count);
+}
+inline std::string_view Node::keyword() const {
+    const detail::Item& it = item();
+    if (it.kind != Kind::List || it.count == 0)
+        return {};
+    const detail::Item& first = tree_->itemData[tree_->childData[it.first]];
+    if (first.kind != Kind::BareAtom)
+        return {};
+    return std::string_view(tree_->byteData + first.begin, first.end - first.begin);
+}
 
 // A parsed file plus the edits made to it since it was read.
 //
@@ -209,12 +286,21 @@ public:
     // file, and only kept when every list then closes in its place; otherwise the plain reading's
     // error stands. Each such spot becomes a list of its own (unopened()) and warnings() says where.
     static Document parse(std::string bytes, std::string fileName, std::string_view expectedRoot = {});
-    // Reads and parses a file; the path as given names the file in errors.
+    // Reads and parses a file; the path as given names the file in errors. A file of 16 MiB or more
+    // is mapped rather than copied into memory; saving replaces files by renaming new ones over
+    // them, which leaves a mapped file as it was read.
     static Document load(const std::filesystem::path& path, std::string_view expectedRoot = {});
 
     Node root() const;
     // The bytes as read, without edits.
     std::string_view source() const;
+    // A large file's bytes are mapped from the file rather than copied into memory (see load);
+    // this lets the system take their pages back until they are next read, as after a file is
+    // opened with all that is needed of it, or while it is written out. No-op for other documents.
+    void releaseSource() const;
+    // The same for the whole pages within `part`, a stretch of source() such as a long value
+    // that has been read and is not wanted again soon. Ignores text from elsewhere.
+    void releaseSource(std::string_view part) const;
     const std::string& fileName() const;
     std::size_t nodeCount() const;
     // What was odd but read on past; empty for a well-formed file.

@@ -109,12 +109,12 @@ void Document::setQuoted(Node atom, std::string_view value) {
 }
 
 std::string_view Document::whitespaceBefore(std::uint32_t offset) const {
-    const std::string& bytes = tree_->bytes;
+    const std::string_view bytes = tree_->bytes;
     std::uint32_t start = offset;
     while (start > 0 && detail::isSpace(bytes[start - 1])) {
         --start;
     }
-    return std::string_view(bytes).substr(start, offset - start);
+    return bytes.substr(start, offset - start);
 }
 
 void Document::insertBefore(Node node, std::string_view text) {
@@ -165,7 +165,7 @@ void Document::remove(Node node) {
     if (!node.parent()) {
         throw std::invalid_argument("remove: cannot remove the root list");
     }
-    const std::string& bytes = tree_->bytes;
+    const std::string_view bytes = tree_->bytes;
     const std::uint32_t end = node.end();
     std::uint32_t begin = node.begin() - static_cast<std::uint32_t>(whitespaceBefore(node.begin()).size());
 
@@ -225,14 +225,28 @@ std::string Document::render() const {
 
 void Document::write(const std::function<void(std::string_view)>& out) const {
     const std::string_view bytes = tree_->bytes;
+    // The file's own bytes go out in slices. What has been handed on is not needed again for this
+    // pass: a mapped file's pages go back to the file cache behind the writer instead of piling up.
+    auto source = [&](std::size_t begin, std::size_t end) {
+        constexpr std::size_t kSlice = std::size_t(4) << 20;
+        if (begin == end) {
+            out({});
+            return;
+        }
+        for (std::size_t at = begin; at < end; at += kSlice) {
+            const std::size_t stop = std::min(end, at + kSlice);
+            out(bytes.substr(at, stop - at));
+            tree_->source.release(at, stop);
+        }
+    };
     std::size_t copied = 0;
     for (const std::size_t index : spliceOrder()) {
         const Splice& s = splices_[index];
-        out(bytes.substr(copied, s.begin - copied));
+        source(copied, s.begin);
         out(s.text);
         copied = s.end;
     }
-    out(bytes.substr(copied));
+    source(copied, bytes.size());
 }
 
 std::vector<Node> Document::editedElements(std::optional<Document>& pieces) const {
@@ -295,7 +309,7 @@ std::vector<Node> Document::editedElements(std::optional<Document>& pieces) cons
     }
 
     // All runs read at once, each as one list of the pieces' root: "((run) (run) ...)".
-    const std::string& bytes = tree_->bytes;
+    const std::string_view bytes = tree_->bytes;
     std::string text = "(";
     // The splices in render order come run by run.
     std::size_t next = 0;

@@ -62,9 +62,10 @@ bool isKeyword(std::string_view text) {
 class Parser {
 public:
     // `lenient`: read a keyword glued to a ')' as the start of a list whose '(' is missing.
-    Parser(std::string bytes, std::string fileName, std::string_view expectedRoot, bool lenient)
+    Parser(SourceBytes bytes, std::string fileName, std::string_view expectedRoot, bool lenient)
         : tree_(std::make_shared<Tree>()), lenient_(lenient) {
-        tree_->bytes = std::move(bytes);
+        tree_->source = std::move(bytes);
+        tree_->bytes = tree_->source.view();
         tree_->fileName = std::move(fileName);
         tree_->expectedRoot = std::string(expectedRoot);
         data_ = tree_->bytes.data();
@@ -111,6 +112,12 @@ public:
             }
         }
         finish();
+        tree_->fixHead();
+        if (tree_->source.mapped()) {
+            // Where lines start, found now while the bytes are at hand: a message's line number
+            // would otherwise read the whole file again.
+            tree_->positionOf(0);
+        }
         return std::move(tree_);
     }
 
@@ -118,7 +125,7 @@ public:
     // one failure that a missing '(' explains.
     bool rootClosedEarly() const { return rootClosedEarly_; }
     // The bytes back after a failed run.
-    std::string takeBytes() { return std::move(tree_->bytes); }
+    SourceBytes takeBytes() { return std::move(tree_->source); }
     const std::string& fileName() const { return tree_->fileName; }
 
 private:
@@ -402,7 +409,7 @@ private:
 
 } // namespace
 
-std::shared_ptr<Tree> parseTree(std::string bytes, std::string fileName, std::string_view expectedRoot) {
+std::shared_ptr<Tree> parseTree(SourceBytes bytes, std::string fileName, std::string_view expectedRoot) {
     Parser plain(std::move(bytes), std::move(fileName), expectedRoot, false);
     try {
         return plain.run();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "SExpr.h"
+#include "SExprSource.h"
 
 #include <cstdint>
 #include <mutex>
@@ -13,29 +14,13 @@ namespace pcbhost::sexpr::detail {
 
 inline constexpr std::uint32_t kNoParent = 0xFFFFFFFFu;
 
-// One node, 24 bytes. Nodes live in one vector in document order, so a big board costs a few large
-// allocations instead of one per token. Lines and columns are not kept: only messages want them,
-// and they follow from `begin` (Tree::positionOf).
-struct Item {
-    std::uint32_t begin;
-    std::uint32_t end;
-    std::uint32_t parent;
-    // List: first slot in Tree::children and the number of elements.
-    // Atom: where the value lives (source bytes, or Tree::decoded when `inArena`) and its length.
-    std::uint32_t first;
-    std::uint32_t count;
-    Node::Kind kind;
-    bool inArena;
-    // A list read without its '(' (see Parser): it starts at its keyword.
-    bool unopened;
-};
-
-struct Tree {
+struct Tree : TreeHead {
     Tree() = default;
     Tree(const Tree&) = delete;
     Tree& operator=(const Tree&) = delete;
 
-    std::string bytes;
+    SourceBytes source;
+    std::string_view bytes; // source.view()
     std::string fileName;
     std::string expectedRoot;
     std::vector<Item> items;
@@ -50,9 +35,15 @@ struct Tree {
 
     // Line and column of a byte offset. The first call finds where every line starts.
     Document::Position positionOf(std::size_t offset) const;
+    // Points the head at the arrays once they are complete.
+    void fixHead() {
+        itemData = items.data();
+        childData = children.data();
+        byteData = bytes.data();
+    }
     std::string_view valueOf(const Item& item) const {
-        const std::string& store = item.inArena ? decoded : bytes;
-        return std::string_view(store).substr(item.first, item.count);
+        const std::string_view store = item.inArena ? std::string_view(decoded) : bytes;
+        return store.substr(item.first, item.count);
     }
 
 private:
@@ -61,7 +52,7 @@ private:
 };
 
 // Builds the tree; throws ParseError.
-std::shared_ptr<Tree> parseTree(std::string bytes, std::string fileName, std::string_view expectedRoot);
+std::shared_ptr<Tree> parseTree(SourceBytes bytes, std::string fileName, std::string_view expectedRoot);
 
 inline bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';

@@ -236,7 +236,7 @@ TPrimitive* TBoard::FindByHandle(std::uint64_t handle) const {
     return nullptr;
 }
 
-const std::vector<TSwapLogEntry>& TBoard::SwapLog() const {
+const TSwapLogEntries& TBoard::SwapLog() const {
     return FSwapLog->Entries();
 }
 
@@ -297,6 +297,24 @@ TLayerSet TBoard::VisibleLayers() {
 }
 
 // ---------------------------------------------------------------- swap log
+
+std::uint32_t TSwapLogEntries::Intern(const std::string& text) {
+    auto [it, added] = FNumbers.try_emplace(text, std::uint32_t(FNames.size()));
+    if (added)
+        FNames.push_back(&it->first);
+    return it->second;
+}
+
+void TSwapLogEntries::push_back(const TSwapLogEntry& e) {
+    FEntries.push_back({Intern(e.PadA), Intern(e.PadB), Intern(e.NetA), Intern(e.NetB), Intern(e.ComponentA),
+                        Intern(e.ComponentB), Intern(e.PinA), Intern(e.PinB)});
+}
+
+TSwapLogEntry TSwapLogEntries::operator[](std::size_t index) const {
+    const auto& n = FEntries.at(index);
+    return {*FNames[n[0]], *FNames[n[1]], *FNames[n[2]], *FNames[n[3]],
+            *FNames[n[4]], *FNames[n[5]], *FNames[n[6]], *FNames[n[7]]};
+}
 
 void TPinSwapLog::RecordSwap(IPCB_Pad* padA, IPCB_Pad* padB, IPCB_Net* netA, IPCB_Net* netB) {
     auto padName = [](IPCB_Pad* pad) {

@@ -10,7 +10,9 @@
 #include "pcbhost/model/Geometry.h"
 #include "permutor/host/Host.h"
 
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -445,14 +447,51 @@ struct TSwapLogEntry {
     std::string PinA, PinB;             // the pad names, "3"
 };
 
+// Swap log entries, each name kept once: an optimiser's run logs hundreds of thousands of
+// exchanges among a few thousand pins and nets. Entries read back as TSwapLogEntry values.
+class TSwapLogEntries {
+public:
+    void push_back(const TSwapLogEntry& entry);
+    std::size_t size() const { return FEntries.size(); }
+    bool empty() const { return FEntries.empty(); }
+    TSwapLogEntry operator[](std::size_t index) const;
+
+    class iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = TSwapLogEntry;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = TSwapLogEntry;
+        iterator(const TSwapLogEntries* log, std::size_t index) : FLog(log), FIndex(index) {}
+        TSwapLogEntry operator*() const { return (*FLog)[FIndex]; }
+        iterator& operator++() { return ++FIndex, *this; }
+        iterator operator++(int) { return iterator(FLog, FIndex++); }
+        bool operator==(const iterator& other) const { return FIndex == other.FIndex; }
+
+    private:
+        const TSwapLogEntries* FLog;
+        std::size_t FIndex;
+    };
+    iterator begin() const { return iterator(this, 0); }
+    iterator end() const { return iterator(this, FEntries.size()); }
+
+private:
+    std::uint32_t Intern(const std::string& text);
+
+    std::vector<std::array<std::uint32_t, 8>> FEntries;
+    std::unordered_map<std::string, std::uint32_t> FNumbers;
+    std::vector<const std::string*> FNames; // number -> the name, kept in FNumbers
+};
+
 // The pin-swap log of one board: every swap the module recorded.
 class TPinSwapLog : public TUnknownImpl<IPCB_PinSwapLog> {
 public:
     void RecordSwap(IPCB_Pad* padA, IPCB_Pad* padB, IPCB_Net* netA, IPCB_Net* netB) override;
-    const std::vector<TSwapLogEntry>& Entries() const { return FEntries; }
+    const TSwapLogEntries& Entries() const { return FEntries; }
 
 private:
-    std::vector<TSwapLogEntry> FEntries;
+    TSwapLogEntries FEntries;
 };
 
 struct THighlightShow {
@@ -510,7 +549,7 @@ public:
     // What the module showed and logged.
     const std::vector<THighlightShow>& HighlightShows() const { return FHighlightShows; }
     const std::vector<IPtr<IPCB_Primitive>>& HighlightList() const { return FHighlightList; }
-    const std::vector<TSwapLogEntry>& SwapLog() const;
+    const TSwapLogEntries& SwapLog() const;
     std::int32_t RedrawCount() const { return FRedrawCount; }
     // Whether anything of the board changed since loading (the front end saves then), and a
     // counter of changes that tells a compiled design whether it is still current.

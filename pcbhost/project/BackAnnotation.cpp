@@ -399,7 +399,11 @@ NetsAfter(const TSchematicSet& set,
         auto doc = edited.find(path);
         return doc == edited.end() ? sexpr::Document::load(path, "kicad_sch") : doc->second;
     });
+    // Reading the placed symbols went past their long fields: those pages are not wanted for
+    // the connectivity.
+    set.ReleaseSources();
     TSchematicConnectivity conn(after);
+    set.ReleaseSources();
     return PinNetsOf(conn);
 }
 
@@ -417,7 +421,8 @@ void Merge(TBackAnnotation& into, const TBackAnnotation& from) {
 } // namespace
 
 TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<TPinChange>& changes,
-                                    bool allowNetLabelChanges, const TSchematicConnectivity* connectivity) {
+                                    bool allowNetLabelChanges, const TSchematicConnectivity* connectivity,
+                                    const std::function<void()>& connectivityDone) {
     TBackAnnotation result;
     if (changes.empty())
         return result;
@@ -431,20 +436,26 @@ TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<
         changed.emplace(change.Reference + "\n" + change.Pin, &change);
 
     // Each pin's own plan.
-    TPlanner planner(set, conn, allowNetLabelChanges, changes);
     struct TPinPlan {
         TBackAnnotation Plan;
         const TPinChange* Pin;
     };
     std::vector<TPinPlan> plans;
-    for (const auto& change : changes) {
-        TPinPlan plan{{}, &change};
-        std::string reason;
-        if (planner.PlanPin(change, plan.Plan, reason))
-            plans.push_back(std::move(plan));
-        else
-            result.NeedsEdit.push_back({change.Reference, change.Pin, change.NewNet, reason});
+    {
+        TPlanner planner(set, conn, allowNetLabelChanges, changes);
+        for (const auto& change : changes) {
+            TPinPlan plan{{}, &change};
+            std::string reason;
+            if (planner.PlanPin(change, plan.Plan, reason))
+                plans.push_back(std::move(plan));
+            else
+                result.NeedsEdit.push_back({change.Reference, change.Pin, change.NewNet, reason});
+        }
     }
+    // From here on the connectivity is not read (`before` holds what the checks need).
+    own.reset();
+    if (connectivityDone)
+        connectivityDone();
 
     // What the edited schematic says: planned pins on their new nets, every other pin as it was
     // (under its net's new name where a net was given one), pins not yet done left out.

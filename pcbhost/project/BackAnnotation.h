@@ -39,9 +39,12 @@ struct TBackAnnotation {
 // Works out the schematic edits that put every changed pin on its new net, and checks them by
 // computing the edited schematic's connectivity: no pin outside `changes` may change net. Pure:
 // the set is not modified (give it the result's SheetEdits to have them saved).
-// `connectivity`, when given, is the set's own (computed anew otherwise).
+// `connectivity`, when given, is the set's own (computed anew otherwise); `connectivityDone`, when
+// given, is called as soon as it is no longer read, before the checks build connectivities of
+// their own, so that the caller can free it meanwhile.
 TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<TPinChange>& changes,
                                     bool allowNetLabelChanges,
-                                    const TSchematicConnectivity* connectivity = nullptr);
+                                    const TSchematicConnectivity* connectivity = nullptr,
+                                    const std::function<void()>& connectivityDone = {});
 
 } // namespace pcbhost::kicad

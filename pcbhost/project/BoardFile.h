@@ -22,6 +22,9 @@ public:
     // What was odd in the file but read on past (file:line:column: what was seen).
     const std::vector<sexpr::ParseWarning>& Warnings() const { return FDoc.warnings(); }
     TBoard& Board() const { return *FBoard; }
+    // Once the model is read, the file's bytes are only wanted again for saving: a large file's
+    // pages go back to the system's file cache (sexpr::Document::releaseSource).
+    void ReleaseSource() const { FDoc.releaseSource(); }
 
     // Whether the model differs from the file.
     bool Changed() const;

@@ -48,7 +48,7 @@ std::string ResolvePath(const std::string& sheetFile, std::string value) {
 std::vector<TConstraintSource> FpgaConstraints_Sources(const TSchematicSet& set) {
     std::vector<TConstraintSource> sources;
     for (const auto& placed : set.PlacedSymbols()) {
-        const std::string value = PropertyValue(placed.Symbol, cFpgaConstraintsField);
+        const std::string& value = placed.Constraints;
         if (value.empty() || placed.Reference.empty() || placed.Reference[0] == '#')
             continue;
         const std::string& sheet = set.Files()[set.SheetVisits()[placed.Visit].File];

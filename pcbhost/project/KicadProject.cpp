@@ -150,6 +150,7 @@ std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::strin
             p->FSchematics->ResolveNets(*p->FConnectivity);
             p->FProject->SetPinNetsFromSchematic(true);
         }
+        p->ReleaseSources();
         return p;
     }
 
@@ -167,10 +168,24 @@ std::unique_ptr<TKicadProject> TKicadProject::Open(THost& host, const std::strin
         p->FConnectivity = std::make_unique<TSchematicConnectivity>(*p->FSchematics);
         p->FSchematics->ResolveNets(*p->FConnectivity);
     }
+    p->ReleaseSources();
     return p;
 }
 
+void TKicadProject::ReleaseSources() const {
+    if (FBoardFile)
+        FBoardFile->ReleaseSource();
+    if (FSchematics)
+        FSchematics->ReleaseSources();
+}
+
 TKicadProject::~TKicadProject() = default;
+
+const TSchematicConnectivity* TKicadProject::Connectivity() const {
+    if (!FConnectivity && FSchematics)
+        FConnectivity = std::make_unique<TSchematicConnectivity>(*FSchematics);
+    return FConnectivity.get();
+}
 
 std::string TKicadProject::SidecarPath() const {
     if (FProjectPath.empty())
@@ -205,8 +220,8 @@ const TBackAnnotation& TKicadProject::BackAnnotate() {
         changes.push_back({pad.Reference, pad.Pad, pad.OldNet, pad.NewNet});
     // Before the board's nets are renamed below: the constraint files follow the swaps only.
     FConstraintFiles = FpgaConstraints_Plan(*FSchematics, *Board(), changes);
-    FBackAnnotation =
-        BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges, FConnectivity.get());
+    FBackAnnotation = BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges,
+                                          Connectivity(), [this] { FConnectivity.reset(); });
     FSchematics->SetSheetEdits(FBackAnnotation.SheetEdits);
     for (const auto& [from, to] : FBackAnnotation.NetRenames)
         if (TPcbNet* net = Board()->FindNet(from))

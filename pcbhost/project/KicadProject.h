@@ -49,7 +49,8 @@ public:
     const TBoardFile* BoardFile() const { return FBoardFile.get(); }
     const TSchematicSet* Schematics() const { return FSchematics.get(); }
     // The schematic's connectivity as read from the files (not updated by later edits).
-    const TSchematicConnectivity* Connectivity() const { return FConnectivity.get(); }
+    // The schematic's connectivity as read (worked out again when it was let go to save memory).
+    const TSchematicConnectivity* Connectivity() const;
     // The schematic component of a reference, or null.
     TSchSymbol* FindSymbol(std::string_view reference) const;
 
@@ -77,6 +78,9 @@ public:
     // (throws as TBoardFile does). Saved with the project when changed.
     TBoardFile& BoardAt(const std::string& path);
 
+    // Lets the system take back the memory of large files' bytes, which are only wanted again for
+    // saving; Open does this, and a caller that reads on in the files does it again after.
+    void ReleaseSources() const;
     // Whether any file would change on save.
     bool Changed() const;
     // Writes every changed file; returns the paths written. Renders all files before writing
@@ -90,7 +94,7 @@ private:
     TProject* FProject = nullptr;
     std::unique_ptr<TBoardFile> FBoardFile;
     std::unique_ptr<TSchematicSet> FSchematics;
-    std::unique_ptr<TSchematicConnectivity> FConnectivity;
+    mutable std::unique_ptr<TSchematicConnectivity> FConnectivity;
     TSwapOptions FOptions, FSavedOptions;
     bool FSidecarExists = false;
     TBackAnnotation FBackAnnotation;

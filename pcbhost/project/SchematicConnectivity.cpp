@@ -181,7 +181,7 @@ void TSchematicConnectivity::Collect(const TSchematicSet& set) {
         const bool power = bool(placed.Lib.find("power"));
         // Files from before KiCad 7's editable power values name a power net after the pin.
         const bool valueNames = set.FileVersion(instance.File) >= 20230221;
-        const std::string value = PropertyValue(placed.Symbol, "Value");
+        const std::string& value = placed.Value;
         Node at = placed.Symbol.find("at");
         const TSchPoint origin = at ? PointOf(at) : TSchPoint{};
         const TTransform t = TransformOf(placed.Symbol);

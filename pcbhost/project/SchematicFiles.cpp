@@ -3,6 +3,7 @@
 #include "pcbhost/model/Board.h"
 #include "pcbhost/model/PinInfo.h"
 #include "pcbhost/project/ChildItems.h"
+#include "pcbhost/project/FpgaConstraints.h"
 #include "pcbhost/project/SchematicConnectivity.h"
 #include "permutor/host/Text.h"
 
@@ -392,7 +393,20 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
                     lib = candidate;
                     break;
                 }
-        std::string reference = PropertyValue(symbol, "Reference");
+        // The fields wanted here, in one pass: a large part's units hold thousands of pin entries.
+        std::string reference, value, constraints;
+        bool haveReference = false, haveValue = false, haveConstraints = false;
+        for (Node child : symbol.children()) {
+            if (!child.is("property") || child.size() <= 2)
+                continue;
+            const std::string_view key = child.valueAt(1);
+            if (key == "Reference" && !haveReference)
+                reference = child.valueAt(2), haveReference = true;
+            else if (key == "Value" && !haveValue)
+                value = child.valueAt(2), haveValue = true;
+            else if (key == cFpgaConstraintsField && !haveConstraints)
+                constraints = child.valueAt(2), haveConstraints = true;
+        }
         std::int32_t unit = symbol.find("unit") ? std::int32_t(symbol.find("unit").intAt(1)) : 1;
         if (Node instances = symbol.find("instances")) {
             // KiCad 7+: the block of this project (or the only/first one), the path of this sheet.
@@ -421,7 +435,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
         std::int32_t style = symbol.find("convert") ? std::int32_t(symbol.find("convert").intAt(1)) : 1;
         if (Node bodyStyle = symbol.find("body_style"))
             style = std::int32_t(bodyStyle.intAt(1));
-        FPlaced.push_back({std::size_t(visit), symbol, lib, reference, unit, style});
+        FPlaced.push_back({std::size_t(visit), symbol, lib, reference, unit, style, std::move(value),
+                           std::move(constraints)});
         if (!file.Sheet || (lib && lib.find("power")) || reference.empty() || reference[0] == '#')
             continue;
 
@@ -589,8 +604,20 @@ void TSchematicSet::ResolveNets(const TSchematicConnectivity& connectivity) {
     }
 }
 
+void TSchematicSet::ReleaseSources() const {
+    for (std::size_t file = 0; file < FFileOrder.size(); ++file)
+        Document(file).releaseSource();
+}
+
 std::int64_t TSchematicSet::FileVersion(std::size_t index) const {
     return FFiles.at(FFileOrder.at(index))->Version;
+}
+
+void TSchematicSet::ReleaseFields(const TUnitSource& unit) const {
+    // A large part's swap fields run to a few hundred kilobytes in each of its units: once
+    // compared, their pages go back to the file cache (see sexpr::Document::releaseSource).
+    for (const std::string_view text : {unit.Pin, unit.Part, unit.Pair})
+        unit.File->Doc.releaseSource(text);
 }
 
 bool TSchematicSet::Changed() const {
@@ -601,6 +628,7 @@ bool TSchematicSet::Changed() const {
     for (const auto& unit : FUnits) {
         bool same[3];
         check.Compare(*unit.Component, {unit.Pin, unit.Part, unit.Pair}, same);
+        ReleaseFields(unit);
         if (!same[0] || !same[1] || !same[2])
             return true;
     }
@@ -636,6 +664,7 @@ std::map<std::string, sexpr::Document> TSchematicSet::Edited() const {
     for (const auto& unit : FUnits) {
         bool same[3];
         const std::string* texts = check.Compare(*unit.Component, {unit.Pin, unit.Part, unit.Pair}, same);
+        ReleaseFields(unit);
         if (same[0] && same[1] && same[2])
             continue;
         // A symbol of a sheet used more than once stands for several components; its fields

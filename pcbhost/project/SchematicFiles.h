@@ -67,6 +67,9 @@ public:
     const std::vector<std::string>& Files() const { return FFileOrder; }
     // The parsed text of Files()[file].
     const sexpr::Document& Document(std::size_t file) const;
+    // Lets the system take back the pages of large sheet files until they are next read
+    // (sexpr::Document::releaseSource).
+    void ReleaseSources() const;
     // The root list's elements of Files()[file] as they read with the edits of the document the
     // sheet reader handed over (its own nodes where no edit touched them).
     const std::vector<sexpr::Node>& Elements(std::size_t file) const;
@@ -85,6 +88,9 @@ public:
         sexpr::Node Symbol, Lib; // Lib: its library symbol in the file's lib_symbols (may be null)
         std::string Reference;   // in this visit
         std::int32_t Unit = 1, Style = 1;
+        // The symbol's "Value" and "FpgaConstraints" fields ("" when it has none), read with the
+        // rest: asking the file again later would walk every pin entry of a large part.
+        std::string Value, Constraints;
     };
     const std::vector<TSheetVisit>& SheetVisits() const { return FVisits; }
     const std::vector<TPlacedSymbol>& PlacedSymbols() const { return FPlaced; }
@@ -125,6 +131,7 @@ private:
                const std::string& sheetNames, int depth, std::int32_t parent, sexpr::Node sheet);
     TFile& FileOf(const std::string& path);
     void NoteSwapKinds(const TSchSymbol& component);
+    void ReleaseFields(const TUnitSource& unit) const;
 
     std::string FRootPath, FProjectName, FRootUuid;
     TDocumentFactory FFactory;

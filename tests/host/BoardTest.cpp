@@ -8,6 +8,7 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <tuple>
 
 using namespace pcbhost;
 
@@ -589,6 +590,28 @@ TEST_F(TBoardFixture, PinSwapLogRecordsPadsAndTheirNets) {
     EXPECT_EQ(Board.SwapLog()[0].NetB, "N2");
     EXPECT_EQ(Board.SwapLog()[0].ComponentA, "U1");
     EXPECT_EQ(Board.SwapLog()[0].PinB, "2");
+
+    // Later entries share names with earlier ones (each name is kept once) and a free pad or a
+    // missing net reads back empty; every entry reads back as it was recorded, in order.
+    auto& loose = Pcb.AddFreePad("9", 5, 5).Net("N2").Model();
+    TPad& c = fp.AddPad("3", 2, 0).Net("N1").Model();
+    log->RecordSwap(&b, &a, b.Net().get(), nullptr);
+    log->RecordSwap(&c, &loose, c.Net().get(), loose.Net().get());
+    const std::vector<TSwapLogEntry> expected = {
+        {"U1-1", "U1-2", "N1", "N2", "U1", "U1", "1", "2"},
+        {"U1-2", "U1-1", "N2", "", "U1", "U1", "2", "1"},
+        {"U1-3", "9", "N1", "N2", "U1", "", "3", "9"},
+    };
+    const TSwapLogEntries& entries = Board.SwapLog();
+    ASSERT_EQ(entries.size(), expected.size());
+    std::size_t i = 0;
+    for (const TSwapLogEntry& e : entries) {
+        const TSwapLogEntry& x = expected[i++];
+        EXPECT_EQ(std::tie(e.PadA, e.PadB, e.NetA, e.NetB, e.ComponentA, e.ComponentB, e.PinA, e.PinB),
+                  std::tie(x.PadA, x.PadB, x.NetA, x.NetB, x.ComponentA, x.ComponentB, x.PinA, x.PinB))
+            << "entry " << i - 1;
+    }
+    EXPECT_EQ(entries[2].PadB, "9");
 }
 
 TEST_F(TBoardFixture, LayersOfTheBoard) {

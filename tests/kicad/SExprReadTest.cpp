@@ -154,6 +154,9 @@ TEST(SExprRead, AccessorErrorsPointAtTheProblem) {
     EXPECT_STREQ(pad[1].error("bad pad number").what(), "test.kicad_pcb:1:6: bad pad number");
     EXPECT_EQ(pad[2].location(), "test.kicad_pcb:2:3");
     EXPECT_THROW(Node().begin(), std::logic_error);
+    EXPECT_THROW(Node().keyword(), std::logic_error);
+    EXPECT_THROW(Node()[0], std::logic_error);
+    EXPECT_THROW(Node().children(), std::logic_error);
 
     // Nodes stay usable when their document is moved or copied.
     Document original = parse("(a (b \"x\\\"y\"))");

@@ -1,0 +1,46 @@
+// The bytes a tree was read from; private to the s-expression library.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace pcbhost::sexpr::detail {
+
+// A file's bytes: read into memory, or, for a large file, mapped from it read-only. A mapped
+// file's pages belong to the system's file cache, which can take them back at any time and reads
+// them again when they are next used, so a schematic of a few hundred megabytes does not hold that
+// much of the program's own memory for as long as it is open.
+class SourceBytes {
+public:
+    // Files from this size on are mapped.
+    static constexpr std::size_t kMapFrom = std::size_t(16) << 20;
+
+    SourceBytes() = default;
+    explicit SourceBytes(std::string bytes) : owned_(std::move(bytes)) {}
+    SourceBytes(SourceBytes&& other) noexcept;
+    SourceBytes& operator=(SourceBytes&& other) noexcept;
+    SourceBytes(const SourceBytes&) = delete;
+    SourceBytes& operator=(const SourceBytes&) = delete;
+    ~SourceBytes();
+
+    // Reads a file, mapping it when it has at least `mapFrom` bytes. Throws std::system_error
+    // naming the file.
+    static SourceBytes load(const std::filesystem::path& path, std::size_t mapFrom = kMapFrom);
+
+    std::string_view view() const {
+        return map_ ? std::string_view(map_, mapSize_) : std::string_view(owned_);
+    }
+    bool mapped() const { return map_ != nullptr; }
+    // Lets the system take back the whole pages within [begin, end) of a mapped file; they are
+    // read again from the file cache when next used. Does nothing for bytes read into memory.
+    void release(std::size_t begin, std::size_t end) const;
+
+private:
+    std::string owned_;
+    const char* map_ = nullptr;
+    std::size_t mapSize_ = 0;
+};
+
+} // namespace pcbhost::sexpr::detail
