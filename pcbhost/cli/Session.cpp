@@ -300,13 +300,16 @@ void TSession::ReportSwapLog() {
     // A pin may take part in several rows (a rotation of nets is listed as exchanges).
     std::unordered_set<std::string> changedPins;
     for (const auto& r : rows) {
-        swaps.push_back({{"component", r.Component},
-                         {"pin_a", r.PinA},
-                         {"pin_b", r.PinB},
-                         {"net_a_before", r.NetABefore},
-                         {"net_b_before", r.NetBBefore},
-                         {"net_a_after", r.NetAAfter},
-                         {"net_b_after", r.NetBAfter}});
+        // Only --json prints the report's data: tens of thousands of rows are not held through
+        // the save for nothing.
+        if (FReport.Json())
+            swaps.push_back({{"component", r.Component},
+                             {"pin_a", r.PinA},
+                             {"pin_b", r.PinB},
+                             {"net_a_before", r.NetABefore},
+                             {"net_b_before", r.NetBBefore},
+                             {"net_a_after", r.NetAAfter},
+                             {"net_b_after", r.NetBAfter}});
         changedPins.insert(r.Component + "\n" + r.PinA);
         if (!r.PinB.empty())
             changedPins.insert(r.Component + "\n" + r.PinB);

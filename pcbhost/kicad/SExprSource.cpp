@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -25,6 +26,18 @@ std::size_t pageSize() {
 }
 
 } // namespace
+
+std::size_t SourceBytes::mapFrom() {
+    static const std::size_t size = [] {
+        const char* text = std::getenv("PERMUTOR_MAP_FROM");
+        if (!text || !*text)
+            return kMapFrom;
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(text, &end, 10);
+        return end && *end == '\0' ? std::size_t(value) : kMapFrom;
+    }();
+    return size;
+}
 
 SourceBytes::SourceBytes(SourceBytes&& other) noexcept
     : owned_(std::move(other.owned_)), map_(std::exchange(other.map_, nullptr)),

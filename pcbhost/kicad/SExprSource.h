@@ -14,8 +14,10 @@ namespace pcbhost::sexpr::detail {
 // much of the program's own memory for as long as it is open.
 class SourceBytes {
 public:
-    // Files from this size on are mapped.
+    // Files from this size on are mapped; the environment variable PERMUTOR_MAP_FROM (a number of
+    // bytes) sets another size, so that tests can run every file through the mapped path.
     static constexpr std::size_t kMapFrom = std::size_t(16) << 20;
+    static std::size_t mapFrom();
 
     SourceBytes() = default;
     explicit SourceBytes(std::string bytes) : owned_(std::move(bytes)) {}
@@ -27,7 +29,7 @@ public:
 
     // Reads a file, mapping it when it has at least `mapFrom` bytes. Throws std::system_error
     // naming the file.
-    static SourceBytes load(const std::filesystem::path& path, std::size_t mapFrom = kMapFrom);
+    static SourceBytes load(const std::filesystem::path& path, std::size_t mapFrom = SourceBytes::mapFrom());
 
     std::string_view view() const {
         return map_ ? std::string_view(map_, mapSize_) : std::string_view(owned_);
