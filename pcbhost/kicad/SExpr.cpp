@@ -232,6 +232,12 @@ void Document::releaseSource(std::string_view part) const {
     const auto begin = static_cast<std::size_t>(part.data() - bytes.data());
     tree_->source.release(begin, begin + part.size());
 }
+bool Document::sourceUnchangedOnDisk() const {
+    return tree_->source.unchangedOnDisk();
+}
+void Document::noteSourceReplaced() const {
+    tree_->source.noteReplaced();
+}
 std::string_view Document::source() const {
     return tree_->bytes;
 }

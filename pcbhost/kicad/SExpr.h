@@ -301,6 +301,12 @@ public:
     // The same for the whole pages within `part`, a stretch of source() such as a long value
     // that has been read and is not wanted again soon. Ignores text from elsewhere.
     void releaseSource(std::string_view part) const;
+    // A mapped file changed in place would show its new bytes where this document expects the
+    // ones it read: false when the file is no longer the one mapped (always true for documents
+    // held in memory). Check before rendering a document that may be mapped.
+    bool sourceUnchangedOnDisk() const;
+    // Saving replaced the file with one written from this document: compare with that one now.
+    void noteSourceReplaced() const;
     const std::string& fileName() const;
     std::size_t nodeCount() const;
     // What was odd but read on past; empty for a well-formed file.

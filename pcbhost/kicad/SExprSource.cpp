@@ -41,7 +41,7 @@ std::size_t SourceBytes::mapFrom() {
 
 SourceBytes::SourceBytes(SourceBytes&& other) noexcept
     : owned_(std::move(other.owned_)), map_(std::exchange(other.map_, nullptr)),
-      mapSize_(std::exchange(other.mapSize_, 0)) {}
+      mapSize_(std::exchange(other.mapSize_, 0)), path_(std::move(other.path_)), identity_(other.identity_) {}
 
 SourceBytes& SourceBytes::operator=(SourceBytes&& other) noexcept {
     if (this != &other) {
@@ -71,13 +71,37 @@ SourceBytes SourceBytes::load(const std::filesystem::path& path, std::size_t map
     ::close(fd);
     if (at == MAP_FAILED)
         return SourceBytes(readFile(path)); // no mapping to be had: read it
-    // Read ahead of need while parsing (MAP_POPULATE); afterwards, a page used again is mapped
-    // alone, not with the fifteen around it: walking a tree touches a few bytes here and there.
-    ::madvise(at, std::size_t(opened.st_size), MADV_RANDOM);
     SourceBytes bytes;
     bytes.map_ = static_cast<const char*>(at);
     bytes.mapSize_ = std::size_t(opened.st_size);
+    bytes.path_ = path;
+    bytes.identity_ = {opened.st_dev, opened.st_ino, opened.st_size, opened.st_mtim.tv_sec,
+                       opened.st_mtim.tv_nsec};
     return bytes;
+}
+
+namespace {
+
+bool identityOf(const std::filesystem::path& path, SourceBytes::Identity& identity) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return false;
+    identity = {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+    return true;
+}
+
+} // namespace
+
+bool SourceBytes::unchangedOnDisk() const {
+    if (!map_)
+        return true;
+    Identity now;
+    return identityOf(path_, now) && now == identity_;
+}
+
+void SourceBytes::noteReplaced() const {
+    if (map_)
+        identityOf(path_, identity_);
 }
 
 void SourceBytes::release(std::size_t begin, std::size_t end) const {

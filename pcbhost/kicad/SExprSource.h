@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -39,10 +40,26 @@ public:
     // read again from the file cache when next used. Does nothing for bytes read into memory.
     void release(std::size_t begin, std::size_t end) const;
 
+    // A mapped file shows whatever is written into it in place, so it must be the file it was when
+    // mapped for its bytes to mean what was read: true while the path names the same file, of the
+    // same size and time of change (always for bytes read into memory).
+    bool unchangedOnDisk() const;
+    // The path now names a file written from these bytes (a save renamed it into place): it is
+    // the one to compare with from now on.
+    void noteReplaced() const;
+
+    struct Identity {
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t size = 0, seconds = 0, nanoseconds = 0;
+        bool operator==(const Identity&) const = default;
+    };
+
 private:
     std::string owned_;
     const char* map_ = nullptr;
     std::size_t mapSize_ = 0;
+    std::filesystem::path path_;
+    mutable Identity identity_;
 };
 
 } // namespace pcbhost::sexpr::detail

@@ -25,6 +25,10 @@ public:
     // Once the model is read, the file's bytes are only wanted again for saving: a large file's
     // pages go back to the system's file cache (sexpr::Document::releaseSource).
     void ReleaseSource() const { FDoc.releaseSource(); }
+    // Whether the file is still the one read (see sexpr::Document::sourceUnchangedOnDisk), and
+    // noting that a save replaced it.
+    bool SourceUnchanged() const { return FDoc.sourceUnchangedOnDisk(); }
+    void NoteReplaced() const { FDoc.noteSourceReplaced(); }
 
     // Whether the model differs from the file.
     bool Changed() const;

@@ -300,12 +300,32 @@ std::vector<std::string> TKicadProject::Save(const TSaveOptions& options) {
     // any file is touched. The sheets are written from their edited documents straight into the
     // temporary files, so that a large schematic is not held twice in memory.
     std::vector<std::pair<std::string, std::string>> boards, others;
-    if (FBoardFile && (FBoardFile->Changed() || !options.BoardOutput.empty()))
+    // A large file is mapped rather than copied: changed in place since, its bytes would no longer
+    // be the ones read, and the new content would mix the two.
+    auto changedOnDisk = [](const std::string& path) {
+        return std::runtime_error(path +
+                                  ": changed on disk since it was read; nothing was saved (open it again)");
+    };
+    if (FBoardFile && !FBoardFile->SourceUnchanged())
+        throw changedOnDisk(FBoardPath);
+    for (const TBoardFile* board : FOtherBoards)
+        if (!board->SourceUnchanged())
+            throw changedOnDisk(board->Path());
+    if (FSchematics)
+        if (const std::string path = FSchematics->ChangedOnDisk(); !path.empty())
+            throw changedOnDisk(path);
+    std::vector<const TBoardFile*> replaced; // boards written over the files they were read from
+    if (FBoardFile && (FBoardFile->Changed() || !options.BoardOutput.empty())) {
         boards.emplace_back(options.BoardOutput.empty() ? FBoardPath : options.BoardOutput,
                             FBoardFile->Render());
+        if (options.BoardOutput.empty())
+            replaced.push_back(FBoardFile.get());
+    }
     for (const TBoardFile* board : FOtherBoards)
-        if (board->Changed())
+        if (board->Changed()) {
             boards.emplace_back(board->Path(), board->Render());
+            replaced.push_back(board);
+        }
     const std::map<std::string, sexpr::Document> sheets =
         FSchematics ? FSchematics->Edited() : std::map<std::string, sexpr::Document>();
     if (options.BoardOutput.empty())
@@ -332,6 +352,10 @@ std::vector<std::string> TKicadProject::Save(const TSaveOptions& options) {
     for (const auto& [path, text] : others)
         add(path, [&text](const TWrite& write) { write(text); });
     sexpr::writeFilesAtomically(batch, options.KeepBackup);
+    for (const TBoardFile* board : replaced)
+        board->NoteReplaced();
+    for (const auto& [path, doc] : sheets)
+        FSchematics->NoteReplaced(path);
     FSavedOptions = FOptions;
     return written;
 }

@@ -609,6 +609,18 @@ void TSchematicSet::ReleaseSources() const {
         Document(file).releaseSource();
 }
 
+std::string TSchematicSet::ChangedOnDisk() const {
+    for (std::size_t file = 0; file < FFileOrder.size(); ++file)
+        if (!Document(file).sourceUnchangedOnDisk())
+            return FFileOrder[file];
+    return {};
+}
+
+void TSchematicSet::NoteReplaced(const std::string& path) const {
+    if (auto it = FFiles.find(path); it != FFiles.end())
+        it->second->Doc.noteSourceReplaced();
+}
+
 std::int64_t TSchematicSet::FileVersion(std::size_t index) const {
     return FFiles.at(FFileOrder.at(index))->Version;
 }

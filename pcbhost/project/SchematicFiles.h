@@ -70,6 +70,10 @@ public:
     // Lets the system take back the pages of large sheet files until they are next read
     // (sexpr::Document::releaseSource).
     void ReleaseSources() const;
+    // The first sheet file that is no longer the one read (sexpr::Document::sourceUnchangedOnDisk),
+    // "" when none; and noting that a save replaced a sheet file.
+    std::string ChangedOnDisk() const;
+    void NoteReplaced(const std::string& path) const;
     // The root list's elements of Files()[file] as they read with the edits of the document the
     // sheet reader handed over (its own nodes where no edit touched them).
     const std::vector<sexpr::Node>& Elements(std::size_t file) const;

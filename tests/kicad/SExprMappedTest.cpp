@@ -124,6 +124,24 @@ TEST_F(MappedFile, StaysAsReadWhenTheFileIsReplaced) {
     EXPECT_EQ(Document::load(path_).root().children().size(), 2u);
 }
 
+TEST_F(MappedFile, KnowsWhetherTheFileIsStillTheOneRead) {
+    const Document doc = Document::load(path_, "kicad_sch");
+    EXPECT_TRUE(doc.sourceUnchangedOnDisk());
+    // Replaced by a save: another file, until the save is noted as ours.
+    writeFileAtomically(path_, doc.render(), false);
+    EXPECT_FALSE(doc.sourceUnchangedOnDisk());
+    doc.noteSourceReplaced();
+    EXPECT_TRUE(doc.sourceUnchangedOnDisk());
+    // Written in place by another program: the same file, but no longer what was read.
+    std::ofstream(path_, std::ios::binary | std::ios::app) << "\n";
+    EXPECT_FALSE(doc.sourceUnchangedOnDisk());
+    fs::remove(path_);
+    EXPECT_FALSE(doc.sourceUnchangedOnDisk());
+    EXPECT_EQ(doc.root().children().size(), Document::parse(bytes_, "x").root().children().size());
+    // A document read into memory holds its own bytes.
+    EXPECT_TRUE(Document::parse("(a)", "x").sourceUnchangedOnDisk());
+}
+
 TEST_F(MappedFile, ErrorsNameTheFileAndPlace) {
     // Damage far into the file: the message's line comes from the mapped bytes.
     std::string broken = bytes_;

@@ -358,3 +358,55 @@ TEST(BackAnnotationHierarchy, ALabelTakesTheTextOfAHierarchicalLabelOfItsNewNet)
 }
 
 } // namespace
+
+namespace {
+
+// Exchanges the nets of two of U1's pads on a project's board.
+void SwapPadsOf(TKicadProject& project, const std::string& a, const std::string& b) {
+    TPcbComponent* u1 = project.Board()->FindComponent("U1");
+    TPad* pa = u1->FindPad(a);
+    TPad* pb = u1->FindPad(b);
+    TPcbNet* na = pa->OwnerNet();
+    pa->AssignNet(pb->OwnerNet());
+    pb->AssignNet(na);
+}
+
+} // namespace
+
+// A sheet this large is mapped rather than read into memory. Changed on disk after it was read,
+// it is not saved over (its bytes would no longer be the ones the plan refers to); replaced by
+// our own save, it is saved again as usual.
+TEST_F(BackAnnotationProject, ALargeSheetChangedOnDiskIsNotSavedOver) {
+    FProject.reset();
+    std::string big = cSheet;
+    big.insert(big.rfind(')'), "\t# " + std::string(std::size_t(17) << 20, 'x') + "\n");
+    Write("ba.kicad_sch", big);
+    const std::string board = Read("ba.kicad_pcb");
+    {
+        THost host;
+        auto project = TKicadProject::Open(host, Path("ba.kicad_pro"));
+        SwapPadsOf(*project, "1", "2");
+        EXPECT_EQ(project->BackAnnotate().LabelsRenamed, 2);
+        std::ofstream(FDir / "ba.kicad_sch", std::ios::binary | std::ios::app) << "\n";
+        try {
+            project->Save();
+            ADD_FAILURE() << "saved over a changed sheet";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), Path("ba.kicad_sch") +
+                                                 ": changed on disk since it was read; nothing was "
+                                                 "saved (open it again)");
+        }
+        EXPECT_EQ(Read("ba.kicad_sch"), big + "\n");
+        EXPECT_EQ(Read("ba.kicad_pcb"), board);
+    }
+    THost host;
+    auto project = TKicadProject::Open(host, Path("ba.kicad_pro"));
+    SwapPadsOf(*project, "1", "2");
+    EXPECT_EQ(project->BackAnnotate().LabelsRenamed, 2);
+    project->Save();
+    const std::string saved = Read("ba.kicad_sch");
+    EXPECT_NE(saved.find("(label \"B\" (at 92.38 96.19 180)"), std::string::npos);
+    EXPECT_EQ(saved.size(), big.size() + 1);
+    project->Save(); // over the file the first save wrote, which is not a change by someone else
+    EXPECT_EQ(Read("ba.kicad_sch"), saved);
+}
