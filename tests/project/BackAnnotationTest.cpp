@@ -124,6 +124,16 @@ std::string Board() {
            ")\n";
 }
 
+// Exchanges the nets of two of U1's pads on a project's board.
+void SwapPadsOf(TKicadProject& project, const std::string& a, const std::string& b) {
+    TPcbComponent* u1 = project.Board()->FindComponent("U1");
+    TPad* pa = u1->FindPad(a);
+    TPad* pb = u1->FindPad(b);
+    TPcbNet* na = pa->OwnerNet();
+    pa->AssignNet(pb->OwnerNet());
+    pb->AssignNet(na);
+}
+
 class BackAnnotationProject : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -146,14 +156,7 @@ protected:
     std::string Path(const std::string& name) { return (FDir / name).string(); }
 
     // Exchanges the nets of two of U1's pads on the board.
-    void SwapPads(const std::string& a, const std::string& b) {
-        TPcbComponent* u1 = FProject->Board()->FindComponent("U1");
-        TPad* pa = u1->FindPad(a);
-        TPad* pb = u1->FindPad(b);
-        TPcbNet* na = pa->OwnerNet();
-        pa->AssignNet(pb->OwnerNet());
-        pb->AssignNet(na);
-    }
+    void SwapPads(const std::string& a, const std::string& b) { SwapPadsOf(*FProject, a, b); }
 
     // The nets the saved schematic gives each pin, read back from disk.
     std::map<std::string, std::string> SavedPinNets() {
@@ -355,20 +358,6 @@ TEST(BackAnnotationHierarchy, ALabelTakesTheTextOfAHierarchicalLabelOfItsNewNet)
     EXPECT_EQ(after.PinNet("U1", "1"), "/PARENT");
     EXPECT_EQ(after.PinNet("U1", "2"), "/PARENT");
     fs::remove_all(dir);
-}
-
-} // namespace
-
-namespace {
-
-// Exchanges the nets of two of U1's pads on a project's board.
-void SwapPadsOf(TKicadProject& project, const std::string& a, const std::string& b) {
-    TPcbComponent* u1 = project.Board()->FindComponent("U1");
-    TPad* pa = u1->FindPad(a);
-    TPad* pb = u1->FindPad(b);
-    TPcbNet* na = pa->OwnerNet();
-    pa->AssignNet(pb->OwnerNet());
-    pb->AssignNet(na);
 }
 
 } // namespace
