@@ -151,7 +151,6 @@ void TSession::Open(const std::string& path) {
         ConstraintFiles_Check(FReport, *FProject);
         if (TBoard* board = FProject->Board())
             FPadNetsAtOpen = PadNets_Of(*board);
-        FProject->ReleaseSources();
         FTimings.Add("load", start, TClock::now());
     } catch (const sexpr::ParseError& e) {
         throw TCliError(eExit_File, e.what());

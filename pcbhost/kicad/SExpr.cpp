@@ -54,13 +54,6 @@ const detail::Tree& Node::tree() const {
 
 namespace {
 
-const Item& itemOf(const detail::TreeHead* tree, std::uint32_t index) {
-    if (tree == nullptr) {
-        detail::nullNode();
-    }
-    return tree->itemData[index];
-}
-
 std::string shortText(std::string_view text) {
     constexpr std::size_t kMax = 40;
     if (text.size() <= kMax) {
@@ -72,14 +65,14 @@ std::string shortText(std::string_view text) {
 } // namespace
 
 std::uint32_t Node::line() const {
-    return tree().positionOf(itemOf(tree_, index_).begin).line;
+    return tree().positionOf(begin()).line;
 }
 std::uint32_t Node::column() const {
-    return tree().positionOf(itemOf(tree_, index_).begin).column;
+    return tree().positionOf(begin()).column;
 }
 
 std::string_view Node::value() const {
-    const Item& item = itemOf(tree_, index_);
+    const Item& item = this->item();
     if (item.kind == Kind::List) {
         fail(fmt::format("expected an atom but found {}", describe()));
     }
@@ -119,7 +112,7 @@ std::int64_t Node::asInt() const {
 }
 
 Node Node::parent() const {
-    const Item& item = itemOf(tree_, index_);
+    const Item& item = this->item();
     return item.parent == detail::kNoParent ? Node() : Node(tree_, item.parent);
 }
 
@@ -168,7 +161,7 @@ Node Node::atom(std::size_t index) const {
     const Node element = (*this)[index];
     if (!element) {
         // Point at where the missing element would have been: the list's closing parenthesis.
-        const Item& item = itemOf(tree_, index_);
+        const Item& item = this->item();
         const std::size_t at = item.kind == Kind::List ? item.end - 1 : item.begin;
         const Document::Position pos = tree().positionOf(at);
         throw ParseError(tree().fileName, pos.line, pos.column,
@@ -182,7 +175,7 @@ Node Node::atom(std::size_t index) const {
 }
 
 ParseError Node::error(std::string_view message) const {
-    const Document::Position at = tree().positionOf(itemOf(tree_, index_).begin);
+    const Document::Position at = tree().positionOf(begin());
     return ParseError(tree().fileName, at.line, at.column, std::string(message));
 }
 
@@ -191,12 +184,12 @@ void Node::fail(std::string_view message) const {
 }
 
 std::string Node::location() const {
-    const Document::Position at = tree().positionOf(itemOf(tree_, index_).begin);
+    const Document::Position at = tree().positionOf(begin());
     return fmt::format("{}:{}:{}", tree().fileName, at.line, at.column);
 }
 
 std::string Node::describe() const {
-    const Item& item = itemOf(tree_, index_);
+    const Item& item = this->item();
     if (item.kind != Kind::List) {
         return fmt::format("'{}'", shortText(text()));
     }

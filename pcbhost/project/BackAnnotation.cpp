@@ -403,7 +403,6 @@ NetsAfter(const TSchematicSet& set,
     // the connectivity.
     set.ReleaseSources();
     TSchematicConnectivity conn(after);
-    set.ReleaseSources();
     return PinNetsOf(conn);
 }
 
