@@ -166,8 +166,7 @@ std::size_t TCrossingIndex::MostCrossing(const THotSpot* a, const THotSpot* b) c
     return std::size_t(std::max(0, std::min(byX, byY))) + FDirty.size();
 }
 
-void TCrossingIndex::Crossing(const TSwapSubNet* S, std::vector<TSwapSubNet*>& out) const {
-    out.clear();
+template <class TFound> void TCrossingIndex::Crossing_Visit(const TSwapSubNet* S, TFound&& found) const {
     TBox box;
     const THotSpot* p1 = S->Point1();
     const THotSpot* p2 = S->Point2();
@@ -177,22 +176,36 @@ void TCrossingIndex::Crossing(const TSwapSubNet* S, std::vector<TSwapSubNet*>& o
     query.P1 = {p1->X, p1->Y, p1->Layer};
     query.P2 = {p2->X, p2->Y, p2->Layer};
     query.Creation = S->CreationIndex;
-    FFound.clear();
     // A dirty slot answers from its current line, not from the tree's bounds.
     FTree.query(bgi::intersects(box), boost::make_function_output_iterator([&](const TEntry& entry) {
                     if (Line_Crosses(query, entry.Line) && !Dirty(entry.Position))
-                        FFound.push_back(entry.Position);
+                        found(entry.Position);
                 }));
     for (std::uint32_t position : FDirty) {
         const TLine& line = FLines[position];
         if (line.Indexed && boost::geometry::intersects(FSlots[position].Box, box) &&
             Line_Crosses(query, line))
-            FFound.push_back(position);
+            found(position);
     }
+}
+
+void TCrossingIndex::Crossing(const TSwapSubNet* S, std::vector<TSwapSubNet*>& out) const {
+    out.clear();
+    FFound.clear();
+    Crossing_Visit(S, [this](std::uint32_t position) { FFound.push_back(position); });
     std::sort(FFound.begin(), FFound.end());
     for (std::uint32_t position : FFound)
         if (FSlots[position].SubNet != S)
             out.push_back(FSlots[position].SubNet);
+}
+
+std::size_t TCrossingIndex::CrossingCount(const TSwapSubNet* S, const TSwapSubNet* except) const {
+    std::size_t count = 0;
+    Crossing_Visit(S, [&](std::uint32_t position) {
+        const TSwapSubNet* other = FSlots[position].SubNet;
+        count += other != S && other != except;
+    });
+    return count;
 }
 
 } // namespace permutor::model

@@ -51,7 +51,16 @@ public:
     // The indexed sub-nets whose current lines cross S's current line (TSwapSubNet::Crosses), in
     // list order.
     void Crossing(const TSwapSubNet* S, std::vector<TSwapSubNet*>& out) const;
+    // How many indexed lines cross S's current line, leaving out the lines of S and of `except`:
+    // the entries Crossing would list for S other than `except`. S's line is read as it is now,
+    // whether or not the index has been told of its change.
+    std::size_t CrossingCount(const TSwapSubNet* S, const TSwapSubNet* except) const;
 
+    // How many slots hold S's line: its places in the indexed list (normally one).
+    std::size_t SlotsOf(const TSwapSubNet* S) const {
+        auto it = FPositions.find(S);
+        return it == FPositions.end() ? 0 : it->second.size();
+    }
     bool Valid() const { return FValid; }
     // Slots whose current bounds are not yet in the tree (for tests and benchmarks).
     std::size_t DirtyCount() const { return FDirty.size(); }
@@ -108,11 +117,18 @@ private:
         return same(a.P1, b.P1) && same(a.P2, b.P2);
     }
     // Whether the query line crosses the current line of a slot, in TSwapSubNet::Crosses's order.
+    // The order is chosen by pointer rather than by branching: it follows the creation numbers,
+    // which a run over the candidates cannot predict.
     static bool Line_Crosses(const TLine& query, const TLine& slot) {
-        return query.Creation <= slot.Creation
-                   ? Segments_Cross_Combined(query.P1, query.P2, slot.P1, slot.P2)
-                   : Segments_Cross_Combined(slot.P1, slot.P2, query.P1, query.P2);
+        const bool queryFirst = query.Creation <= slot.Creation;
+        const TLine& first = queryFirst ? query : slot;
+        const TLine& second = queryFirst ? slot : query;
+        return Segments_Cross_Combined(first.P1, first.P2, second.P1, second.P2);
     }
+
+    // Calls found(position) for every slot whose current line crosses S's current line, tree
+    // lines first, then the dirty ones, each slot once; nothing when S's line lacks an end.
+    template <class TFound> void Crossing_Visit(const TSwapSubNet* S, TFound&& found) const;
 
     // Counts of the tree's lines by band of their least and greatest coordinate along one axis
     // (Fenwick trees), for MostCrossing. Bands are fixed at the rebuild; values outside fall into

@@ -101,11 +101,21 @@ public:
     void SwapSubNets_Begin(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     void SwapSubNets_Commit(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
     void SwapSubNets_Rollback(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
-    // True when exchanging the nets of A and B cannot give a total cost below the present one,
-    // however few lines their new connections cross: the new lengths are known without the crossing
-    // tests, and the crossings the rest of the board keeps are a floor. Touches nothing; false
+    // True when exchanging the nets of A and B cannot give a total cost below the present one.
+    // The new lengths are known without the crossing tests, and the crossings the rest of the
+    // board keeps are a floor; when that floor is too low, the crossings of one new line with the
+    // lines that stay raise it, and with the other new line's the count is exact (with the one-line
+    // floor on). Changes nothing the optimisers see (it may build the crossing index); false
     // whenever the floor cannot be proven.
     bool SwapSubNets_CannotLower(TSwapSubNet* SubNetA, TSwapSubNet* SubNetB);
+    // Whether SwapSubNets_CannotLower tests one new line when the lengths alone do not settle it
+    // (the default). One line's tests in place of a whole exchange's: on dense boards most
+    // proposals the descent turns down are settled by them.
+    bool OneLineFloor() const { return FOneLineFloor; }
+    void SetOneLineFloor(bool value) { FOneLineFloor = value; }
+    // How many proposals the one-line floor was tried on, and how many it settled.
+    std::int64_t OneLineTried() const { return FOneLineTried; }
+    std::int64_t OneLineSettled() const { return FOneLineSettled; }
     std::int32_t GetLockedCount() const;
     // Every swappable sub-net's crossing list and both running totals computed afresh from the
     // current assignment, as the build does; for after net indices changed outside transactions.
@@ -183,6 +193,9 @@ private:
     bool FPrimitiveIndexValid = false;
     TCrossingIndex FCrossingIndex;
     bool FFastCrossings = true;
+    bool FOneLineFloor = true;
+    std::int64_t FOneLineTried = 0;
+    std::int64_t FOneLineSettled = 0;
 };
 
 } // namespace permutor::model

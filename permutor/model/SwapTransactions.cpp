@@ -106,18 +106,76 @@ bool TSwapDataSet::SwapSubNets_CannotLower(TSwapSubNet* SubNetA, TSwapSubNet* Su
     length -= SubNetA->SubNetCost();
     length -= SubNetB->SubNetCost();
     std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
-    length += SubNetA->SubNetCost();
-    length += SubNetB->SubNetCost();
-    const THotSpot* ends[4] = {SubNetA->Point1(), SubNetA->Point2(), SubNetB->Point1(), SubNetB->Point2()};
+    const double newA = SubNetA->SubNetCost(), newB = SubNetB->SubNetCost();
+    length += newA;
+    length += newB;
     std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
-    if (GetTotalCost() > double(CrossingCost(kept)) + length)
+    const double cost = GetTotalCost();
+    const std::int64_t lines = std::int64_t(MasterSubNetList_Swappable.Count());
+    // At most how many crossings the new lines can bring: two lists of every other line, or
+    // what the index bounds them by. The pair's own new lines are not in the index yet, and each
+    // may meet the other's.
+    auto most = [&] {
+        if (!FFastCrossings || !FCrossingIndex.Valid())
+            return 2 * lines;
+        std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
+        const std::size_t bound = FCrossingIndex.MostCrossing(SubNetA->Point1(), SubNetA->Point2()) +
+                                  FCrossingIndex.MostCrossing(SubNetB->Point1(), SubNetB->Point2()) + 2;
+        std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
+        return std::min(std::int64_t(bound), 2 * lines);
+    };
+    // A floor holds only if the cost rises with every crossing the new lines may add.
+    auto rises = [&](std::int64_t floor) {
+        return CrossingCost_RisesOver(floor, kept + 2 * lines) ||
+               CrossingCost_RisesOver(floor, kept + most());
+    };
+    if (cost <= double(CrossingCost(kept)) + length && rises(kept))
+        return true;
+    if (!FOneLineFloor)
         return false;
-    // The floor holds only if the cost rises with every crossing the new lines may add.
-    const bool indexed = FFastCrossings && FCrossingIndex.Valid();
-    const std::int64_t most = indexed ? std::int64_t(FCrossingIndex.MostCrossing(ends[0], ends[1]) +
-                                                     FCrossingIndex.MostCrossing(ends[2], ends[3]))
-                                      : 2 * std::int64_t(MasterSubNetList_Swappable.Count());
-    return CrossingCost_RisesOver(kept, kept + most);
+
+    // Then the new lines themselves, tested against the lines that stay. Each new line's list
+    // holds its crossings with them, and the other member of the pair once for each of its places
+    // in the list when the two new lines cross; the exchange takes that crossing back once.
+    // The crossings of the longer line (it usually crosses more) raise the floor; with the
+    // other's the count is the exchange's own.
+    const bool indexed = FFastCrossings;
+    if (indexed)
+        CrossingIndex(); // built from the present lines, before the exchange is tried
+    std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
+    TSwapSubNet* first = newA >= newB ? SubNetA : SubNetB;
+    TSwapSubNet* second = first == SubNetA ? SubNetB : SubNetA;
+    auto crossings = [&](const TSwapSubNet* S, const TSwapSubNet* except) {
+        if (indexed)
+            return std::int64_t(FCrossingIndex.CrossingCount(S, except));
+        std::int64_t count = 0;
+        for (TSwapSubNet* other : MasterSubNetList_Swappable)
+            count += other != S && other != except && S->Crosses(other);
+        return count;
+    };
+    auto places = [&](const TSwapSubNet* S) {
+        if (indexed)
+            return std::int64_t(FCrossingIndex.SlotsOf(S));
+        std::int64_t count = 0;
+        for (TSwapSubNet* other : MasterSubNetList_Swappable)
+            count += other == S;
+        return count;
+    };
+    const bool pairCrosses = first->Crosses(second);
+    const std::int64_t firstCount = crossings(first, second);
+    const std::int64_t floor = kept + firstCount - (pairCrosses ? 1 : 0);
+    bool settled = cost <= double(CrossingCost(floor)) + length && rises(floor);
+    ++FOneLineTried;
+    if (settled) {
+        ++FOneLineSettled;
+    } else {
+        std::int64_t count = kept + firstCount + crossings(second, first);
+        if (pairCrosses)
+            count += places(first) + places(second) - 1;
+        settled = cost <= double(CrossingCost(count)) + length;
+    }
+    std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
+    return settled;
 }
 
 std::int32_t TSwapDataSet::GetLockedCount() const {

@@ -21,9 +21,10 @@ struct TIterativeSettings {
     // Refresh only what the reset moved (the group's lines and the lists that meet them) instead
     // of every list; the lists hold the same sub-nets and the totals are equal either way.
     bool RefreshGroupOnly = true;
-    // While only improvements are kept, turn down without the crossing tests a proposal whose new
-    // lengths alone already cost at least what it could save in crossings; the same proposals are
-    // kept either way.
+    // While only improvements are kept, turn down without exchanging the pair a proposal that
+    // cannot lower the cost: its new lengths alone already cost at least what it could save in
+    // crossings, or (with the data set's one-line floor) its new lines' own crossings show it. The
+    // same proposals are kept either way.
     bool SkipHopeless = true;
 };
 

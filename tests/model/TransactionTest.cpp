@@ -163,36 +163,52 @@ TEST_F(TransactionTest, IndexedAndPlainRefreshAgreeListForListOnRandomBoards) {
         auto& pcb = project.AddBoard("/virtual/r/r.kicad_pcb");
         RandomBoard_Build(sch, pcb, shape, seed);
         TSwapDataSet fast("/virtual/r/r.kicad_pcb", eSwap_Pins), plain("/virtual/r/r.kicad_pcb", eSwap_Pins);
+        TSwapDataSet lengthsOnly("/virtual/r/r.kicad_pcb", eSwap_Pins);
         fast.SetSuppressDialogs(true);
         plain.SetSuppressDialogs(true);
+        lengthsOnly.SetSuppressDialogs(true);
         plain.SetFastCrossings(false);
+        lengthsOnly.SetOneLineFloor(false);
         // Moved lines reach the index's tree in small batches here, so that both the lines
         // waiting beside the tree and those written into it are exercised.
         fast.CrossingIndex_SetMaxDirty(seed);
         ASSERT_TRUE(fast.Build("", false));
         ASSERT_TRUE(plain.Build("", false));
+        ASSERT_TRUE(lengthsOnly.Build("", false));
         ASSERT_EQ(StateOf(fast), StateOf(plain));
         ASSERT_GT(fast.TotalIntersectionCount(), 0);
         // The pairs are drawn partly by the set's own generator: fixed, so a failure repeats.
         // Three sequences of draws: the first alone never moves a line to another one with the
         // same bounds, which the index must not take for the old line.
-        std::int32_t hopeless = 0, lowering = 0, tighter = 0;
+        std::int32_t hopeless = 0, lowering = 0, tighter = 0, oneLine = 0, exact = 0;
         for (const std::uint32_t draws : {seed, seed + 200, seed + 500}) {
             fast.RandomGenerator.SetSeed(draws);
             std::mt19937 random(draws);
             for (int step = 0; step < 1000; ++step) {
                 auto [ia, ib] = PickPair(fast, random);
                 // The floor the descent turns proposals down by: it touches nothing (the states are
-                // compared below) and never refuses an exchange that lowers the cost.
+                // compared below) and never refuses an exchange that lowers the cost. Where the
+                // lengths alone do not settle it, the new lines' own tests do, so it refuses
+                // exactly the exchanges that do not lower the cost; the plain walk agrees.
                 const double before = fast.GetTotalCost();
+                const std::int64_t settledBefore = fast.OneLineSettled();
                 const bool cannotLower = fast.SwapSubNets_CannotLower(fast.MasterSubNetList_Swappable[ia],
                                                                       fast.MasterSubNetList_Swappable[ib]);
+                ASSERT_EQ(plain.SwapSubNets_CannotLower(plain.MasterSubNetList_Swappable[ia],
+                                                        plain.MasterSubNetList_Swappable[ib]),
+                          cannotLower)
+                    << "step " << step;
+                const bool byLengths = lengthsOnly.SwapSubNets_CannotLower(
+                    lengthsOnly.MasterSubNetList_Swappable[ia], lengthsOnly.MasterSubNetList_Swappable[ib]);
+                if (byLengths)
+                    ASSERT_TRUE(cannotLower) << "step " << step;
+                lengthsOnly.SwapSubNets_Begin(lengthsOnly.MasterSubNetList_Swappable[ia],
+                                              lengthsOnly.MasterSubNetList_Swappable[ib]);
                 fast.SwapSubNets_Begin(fast.MasterSubNetList_Swappable[ia],
                                        fast.MasterSubNetList_Swappable[ib]);
-                if (cannotLower) {
-                    ASSERT_GE(fast.GetTotalCost(), before)
-                        << "refused an exchange that lowers the cost, step " << step;
-                }
+                ASSERT_EQ(cannotLower, !(before > fast.GetTotalCost())) << "step " << step;
+                oneLine += fast.OneLineSettled() > settledBefore;
+                exact += cannotLower && !byLengths && fast.OneLineSettled() == settledBefore;
                 hopeless += cannotLower;
                 lowering += fast.GetTotalCost() < before;
                 // The index's count of lines a new connection might cross is never below its real count.
@@ -215,7 +231,7 @@ TEST_F(TransactionTest, IndexedAndPlainRefreshAgreeListForListOnRandomBoards) {
                                         plain.MasterSubNetList_Swappable[ib]);
                 ASSERT_EQ(StateOf(fast), StateOf(plain)) << "begin, step " << step;
                 const bool commit = random() % 3 != 0;
-                for (TSwapDataSet* set : {&fast, &plain}) {
+                for (TSwapDataSet* set : {&fast, &plain, &lengthsOnly}) {
                     auto* a = set->MasterSubNetList_Swappable[ia];
                     auto* b = set->MasterSubNetList_Swappable[ib];
                     commit ? set->SwapSubNets_Commit(a, b) : set->SwapSubNets_Rollback(a, b);
@@ -224,6 +240,10 @@ TEST_F(TransactionTest, IndexedAndPlainRefreshAgreeListForListOnRandomBoards) {
             }
         }
         EXPECT_GT(hopeless, 0);
+        EXPECT_GT(oneLine, 0);
+        EXPECT_GT(exact, 0);
+        EXPECT_EQ(lengthsOnly.OneLineTried(), 0);
+        EXPECT_EQ(StateOf(lengthsOnly), StateOf(fast));
         EXPECT_GT(lowering, 0);
         EXPECT_GT(tighter, 0);
         // Refreshing every sub-net from scratch gives the plain walk's order too.

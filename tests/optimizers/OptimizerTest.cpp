@@ -34,8 +34,9 @@ protected:
         std::vector<std::int32_t> Nets;
     };
     // Builds the model afresh and runs the iterative optimiser with `settings`.
-    TOutcome RunIterative(const TIterativeSettings& settings) {
+    TOutcome RunIterative(const TIterativeSettings& settings, bool oneLineFloor = true) {
         EXPECT_TRUE(Build(eSwap_Pins, false));
+        Set->SetOneLineFloor(oneLineFloor);
         TSwapOptimizer_Iterative iterative(*Set);
         iterative.Settings = settings;
         EXPECT_TRUE(iterative.Run());
@@ -367,28 +368,38 @@ TEST_F(OptimizerTest, AGroupRefreshDecidesExactlyAsAFullRecount) {
 }
 
 // The descent turns down without the crossing tests the proposals whose new lengths alone cost at
-// least what they could save; it keeps exactly the moves it keeps when it tests every proposal.
+// least what they could save, and with one or two new lines' tests in place of an exchange those
+// that cannot lower the cost either; it keeps exactly the moves it keeps when it tests every
+// proposal by exchanging the pair.
 TEST_F(OptimizerTest, SkippingHopelessProposalsKeepsTheSameMoves) {
     TRandomBoardShape shape;
     shape.Components = 6;
     shape.PinsPerComponent = 12;
     shape.Spread = 16;
     RandomBoard_Build(Sch, Pcb, shape, 5);
-    auto run = [this](bool skip) {
+    auto run = [this](bool skip, bool oneLine) {
         TIterativeSettings settings;
         settings.SkipHopeless = skip;
-        return RunIterative(settings);
+        return RunIterative(settings, oneLine);
     };
-    const TOutcome skipping = run(true);
-    const TOutcome testing = run(false);
-    EXPECT_GT(skipping.Improved, 0);
-    EXPECT_GT(skipping.Skipped, skipping.Moves / 4);
+    const TOutcome testing = run(false, true);
     EXPECT_EQ(testing.Skipped, 0);
-    EXPECT_EQ(skipping.Moves, testing.Moves);
-    EXPECT_EQ(skipping.Improved, testing.Improved);
-    EXPECT_EQ(skipping.Crossings, testing.Crossings);
-    EXPECT_EQ(skipping.Cost, testing.Cost);
-    EXPECT_EQ(skipping.Nets, testing.Nets);
+    EXPECT_EQ(Set->OneLineTried(), 0);
+    const TOutcome lengths = run(true, false);
+    EXPECT_EQ(Set->OneLineTried(), 0);
+    const TOutcome skipping = run(true, true);
+    EXPECT_GT(Set->OneLineSettled(), 0);
+    EXPECT_GT(Set->OneLineTried(), Set->OneLineSettled()); // some needed the second line
+    EXPECT_GT(skipping.Improved, 0);
+    EXPECT_GT(lengths.Skipped, lengths.Moves / 4);
+    EXPECT_GT(skipping.Skipped, lengths.Skipped);
+    for (const TOutcome* o : {&lengths, &skipping}) {
+        EXPECT_EQ(o->Moves, testing.Moves);
+        EXPECT_EQ(o->Improved, testing.Improved);
+        EXPECT_EQ(o->Crossings, testing.Crossings);
+        EXPECT_EQ(o->Cost, testing.Cost);
+        EXPECT_EQ(o->Nets, testing.Nets);
+    }
 }
 
 // Right after a group is put back on its starting nets, the group refresh leaves every list and
