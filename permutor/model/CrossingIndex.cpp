@@ -74,9 +74,11 @@ void TCrossingIndex::Rebuild(const TPackedList<TSwapSubNet>& swappable) {
     }
     for (auto [bands, low, high] : {std::tuple{&FBandsX, lowX, highX}, std::tuple{&FBandsY, lowY, highY}}) {
         bands->Low = low;
-        bands->Width = std::max<std::int64_t>(1, (high - low) / TBandCounts::cBands + 1);
-        bands->Least.assign(std::size_t(TBandCounts::cBands) + 1, 0);
-        bands->Greatest.assign(std::size_t(TBandCounts::cBands) + 1, 0);
+        bands->Shift = 0;
+        while ((std::int64_t(1) << bands->Shift) * TBandCounts::cBands <= high - low)
+            ++bands->Shift;
+        bands->Least.assign(std::size_t(TBandCounts::cBands), 0);
+        bands->Greatest.assign(std::size_t(TBandCounts::cBands), 0);
     }
     for (const TEntry& entry : values)
         Bands_Add(entry.Box, +1);
@@ -125,26 +127,25 @@ void TCrossingIndex::Flush() {
     FDirty.clear();
 }
 
-void TCrossingIndex::TBandCounts::Add(std::vector<std::int32_t>& tree, std::int64_t band,
-                                      std::int32_t delta) {
-    for (std::size_t i = std::size_t(band) + 1; i < tree.size(); i += i & (~i + 1))
-        tree[i] += delta;
-}
-
-std::int32_t TCrossingIndex::TBandCounts::Below(const std::vector<std::int32_t>& tree, std::int64_t band) {
-    std::int32_t count = 0;
-    for (std::size_t i = std::size_t(band + 1); i > 0; i -= i & (~i + 1))
-        count += tree[i];
-    return count;
+void TCrossingIndex::TBandCounts::Sums() const {
+    if (!Stale)
+        return;
+    LeastSums.assign(Least.size() + 1, 0);
+    GreatestSums.assign(Greatest.size() + 1, 0);
+    for (std::size_t b = 0; b < Least.size(); ++b) {
+        LeastSums[b + 1] = LeastSums[b] + Least[b];
+        GreatestSums[b + 1] = GreatestSums[b] + Greatest[b];
+    }
+    Stale = false;
 }
 
 // The x bands count the least and greatest x of each line, the y bands its y.
 void TCrossingIndex::Bands_Add(const TBox& box, std::int32_t delta) {
     namespace bg = boost::geometry;
-    TBandCounts::Add(FBandsX.Least, FBandsX.Band(bg::get<bg::min_corner, 0>(box)), delta);
-    TBandCounts::Add(FBandsX.Greatest, FBandsX.Band(bg::get<bg::max_corner, 0>(box)), delta);
-    TBandCounts::Add(FBandsY.Least, FBandsY.Band(bg::get<bg::min_corner, 1>(box)), delta);
-    TBandCounts::Add(FBandsY.Greatest, FBandsY.Band(bg::get<bg::max_corner, 1>(box)), delta);
+    FBandsX.Add(FBandsX.Band(bg::get<bg::min_corner, 0>(box)), FBandsX.Band(bg::get<bg::max_corner, 0>(box)),
+                delta);
+    FBandsY.Add(FBandsY.Band(bg::get<bg::min_corner, 1>(box)), FBandsY.Band(bg::get<bg::max_corner, 1>(box)),
+                delta);
 }
 
 // A tree line that meets the box reaches its least x and starts by its greatest x; the bands
@@ -157,8 +158,8 @@ std::size_t TCrossingIndex::MostCrossing(const THotSpot* a, const THotSpot* b) c
     namespace bg = boost::geometry;
     const std::int32_t inTree = std::int32_t(FTree.size());
     auto along = [inTree](const TBandCounts& bands, double low, double high) {
-        const std::int32_t before = TBandCounts::Below(bands.Greatest, bands.Band(low) - 1);
-        const std::int32_t after = inTree - TBandCounts::Below(bands.Least, bands.Band(high));
+        const std::int32_t before = bands.GreatestBefore(bands.Band(low));
+        const std::int32_t after = inTree - bands.LeastBefore(bands.Band(high) + 1);
         return inTree - before - after;
     };
     const std::int32_t byX = along(FBandsX, bg::get<bg::min_corner, 0>(box), bg::get<bg::max_corner, 0>(box));
@@ -166,7 +167,8 @@ std::size_t TCrossingIndex::MostCrossing(const THotSpot* a, const THotSpot* b) c
     return std::size_t(std::max(0, std::min(byX, byY))) + FDirty.size();
 }
 
-template <class TFound> void TCrossingIndex::Crossing_Visit(const TSwapSubNet* S, TFound&& found) const {
+template <class TFound, class TDone>
+void TCrossingIndex::Crossing_Visit(const TSwapSubNet* S, TFound&& found, TDone&& done) const {
     TBox box;
     const THotSpot* p1 = S->Point1();
     const THotSpot* p2 = S->Point2();
@@ -178,12 +180,12 @@ template <class TFound> void TCrossingIndex::Crossing_Visit(const TSwapSubNet* S
     query.Creation = S->CreationIndex;
     // A dirty slot answers from its current line, not from the tree's bounds.
     FTree.query(bgi::intersects(box), boost::make_function_output_iterator([&](const TEntry& entry) {
-                    if (Line_Crosses(query, entry.Line) && !Dirty(entry.Position))
+                    if (!done() && Line_Crosses(query, entry.Line) && !Dirty(entry.Position))
                         found(entry.Position);
                 }));
     for (std::uint32_t position : FDirty) {
         const TLine& line = FLines[position];
-        if (line.Indexed && boost::geometry::intersects(FSlots[position].Box, box) &&
+        if (!done() && line.Indexed && boost::geometry::intersects(FSlots[position].Box, box) &&
             Line_Crosses(query, line))
             found(position);
     }
@@ -192,19 +194,24 @@ template <class TFound> void TCrossingIndex::Crossing_Visit(const TSwapSubNet* S
 void TCrossingIndex::Crossing(const TSwapSubNet* S, std::vector<TSwapSubNet*>& out) const {
     out.clear();
     FFound.clear();
-    Crossing_Visit(S, [this](std::uint32_t position) { FFound.push_back(position); });
+    Crossing_Visit(
+        S, [this](std::uint32_t position) { FFound.push_back(position); }, [] { return false; });
     std::sort(FFound.begin(), FFound.end());
     for (std::uint32_t position : FFound)
         if (FSlots[position].SubNet != S)
             out.push_back(FSlots[position].SubNet);
 }
 
-std::size_t TCrossingIndex::CrossingCount(const TSwapSubNet* S, const TSwapSubNet* except) const {
+std::size_t TCrossingIndex::CrossingCount(const TSwapSubNet* S, const TSwapSubNet* except,
+                                          std::size_t enough) const {
     std::size_t count = 0;
-    Crossing_Visit(S, [&](std::uint32_t position) {
-        const TSwapSubNet* other = FSlots[position].SubNet;
-        count += other != S && other != except;
-    });
+    Crossing_Visit(
+        S,
+        [&](std::uint32_t position) {
+            const TSwapSubNet* other = FSlots[position].SubNet;
+            count += other != S && other != except;
+        },
+        [&] { return count >= enough; });
     return count;
 }
 

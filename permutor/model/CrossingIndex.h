@@ -53,8 +53,10 @@ public:
     void Crossing(const TSwapSubNet* S, std::vector<TSwapSubNet*>& out) const;
     // How many indexed lines cross S's current line, leaving out the lines of S and of `except`:
     // the entries Crossing would list for S other than `except`. S's line is read as it is now,
-    // whether or not the index has been told of its change.
-    std::size_t CrossingCount(const TSwapSubNet* S, const TSwapSubNet* except) const;
+    // whether or not the index has been told of its change. The count stops at `enough`: once it
+    // is reached, the remaining candidates are not tested.
+    std::size_t CrossingCount(const TSwapSubNet* S, const TSwapSubNet* except,
+                              std::size_t enough = std::size_t(-1)) const;
 
     // How many slots hold S's line: its places in the indexed list (normally one).
     std::size_t SlotsOf(const TSwapSubNet* S) const {
@@ -128,21 +130,41 @@ private:
 
     // Calls found(position) for every slot whose current line crosses S's current line, tree
     // lines first, then the dirty ones, each slot once; nothing when S's line lacks an end.
-    template <class TFound> void Crossing_Visit(const TSwapSubNet* S, TFound&& found) const;
+    // Candidates met after done() turns true are not tested.
+    template <class TFound, class TDone>
+    void Crossing_Visit(const TSwapSubNet* S, TFound&& found, TDone&& done) const;
 
-    // Counts of the tree's lines by band of their least and greatest coordinate along one axis
-    // (Fenwick trees), for MostCrossing. Bands are fixed at the rebuild; values outside fall into
-    // the end bands.
+    // Counts of the tree's lines by band of their least and greatest coordinate along one axis,
+    // for MostCrossing. Bands are fixed at the rebuild; values outside fall into the end bands.
+    // The tree changes in batches and is asked far more often, so the running sums are worked out
+    // again when first asked after a change.
     struct TBandCounts {
         static constexpr std::int64_t cBands = 1024;
-        std::int64_t Low = 0, Width = 1;
-        std::vector<std::int32_t> Least, Greatest;
+        std::int64_t Low = 0;
+        int Shift = 0; // bands are 2^Shift wide: finding one takes a shift, not a division
+        std::vector<std::int32_t> Least, Greatest; // lines per band
         std::int64_t Band(double v) const {
-            return std::clamp<std::int64_t>((std::int64_t(v) - Low) / Width, 0, cBands - 1);
+            return std::clamp<std::int64_t>((std::int64_t(v) - Low) >> Shift, 0, cBands - 1);
         }
-        static void Add(std::vector<std::int32_t>& tree, std::int64_t band, std::int32_t delta);
-        // How many lines lie in bands 0..band; 0 for a negative band.
-        static std::int32_t Below(const std::vector<std::int32_t>& tree, std::int64_t band);
+        void Add(std::int64_t least, std::int64_t greatest, std::int32_t delta) {
+            Least[std::size_t(least)] += delta;
+            Greatest[std::size_t(greatest)] += delta;
+            Stale = true;
+        }
+        // How many lines have their least (greatest) coordinate in a band before `band`.
+        std::int32_t LeastBefore(std::int64_t band) const {
+            Sums();
+            return LeastSums[std::size_t(band)];
+        }
+        std::int32_t GreatestBefore(std::int64_t band) const {
+            Sums();
+            return GreatestSums[std::size_t(band)];
+        }
+
+    private:
+        void Sums() const;
+        mutable std::vector<std::int32_t> LeastSums, GreatestSums; // [b]: lines in bands 0..b-1
+        mutable bool Stale = true;
     };
     void Bands_Add(const TBox& box, std::int32_t delta);
     bool Dirty(std::uint32_t position) const { return (FDirtyBits[position >> 6] >> (position & 63)) & 1u; }

@@ -112,23 +112,28 @@ bool TSwapDataSet::SwapSubNets_CannotLower(TSwapSubNet* SubNetA, TSwapSubNet* Su
     std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
     const double cost = GetTotalCost();
     const std::int64_t lines = std::int64_t(MasterSubNetList_Swappable.Count());
-    // At most how many crossings the new lines can bring: two lists of every other line, or
-    // what the index bounds them by. The pair's own new lines are not in the index yet, and each
-    // may meet the other's.
+    // At most how many crossings the exchange can leave: two lists of every other line, or, where
+    // the cost wraps on the way there, what the index bounds the new lines by. The pair's own new
+    // lines are not in the index yet, and each may meet the other's. Worked out on the present
+    // assignment, before any floor below tries the exchange.
     auto most = [&] {
-        if (!FFastCrossings || !FCrossingIndex.Valid())
-            return 2 * lines;
+        const std::int64_t every = kept + 2 * lines;
+        if (CrossingCost_RisesOver(kept - 1, every) || !FFastCrossings || !FCrossingIndex.Valid())
+            return every;
         std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
         const std::size_t bound = FCrossingIndex.MostCrossing(SubNetA->Point1(), SubNetA->Point2()) +
                                   FCrossingIndex.MostCrossing(SubNetB->Point1(), SubNetB->Point2()) + 2;
         std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
-        return std::min(std::int64_t(bound), 2 * lines);
+        return kept + std::min(std::int64_t(bound), 2 * lines);
+    };
+    std::int64_t top = -1; // the bound, worked out once when first needed
+    auto bound = [&] {
+        if (top < 0)
+            top = most();
+        return top;
     };
     // A floor holds only if the cost rises with every crossing the new lines may add.
-    auto rises = [&](std::int64_t floor) {
-        return CrossingCost_RisesOver(floor, kept + 2 * lines) ||
-               CrossingCost_RisesOver(floor, kept + most());
-    };
+    auto rises = [&](std::int64_t floor) { return CrossingCost_RisesOver(floor, bound()); };
     if (cost <= double(CrossingCost(kept)) + length && rises(kept))
         return true;
     if (!FOneLineFloor)
@@ -142,37 +147,66 @@ bool TSwapDataSet::SwapSubNets_CannotLower(TSwapSubNet* SubNetA, TSwapSubNet* Su
     const bool indexed = FFastCrossings;
     if (indexed)
         CrossingIndex(); // built from the present lines, before the exchange is tried
-    std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
-    TSwapSubNet* first = newA >= newB ? SubNetA : SubNetB;
-    TSwapSubNet* second = first == SubNetA ? SubNetB : SubNetA;
-    auto crossings = [&](const TSwapSubNet* S, const TSwapSubNet* except) {
+    bound();             // and the bound too
+    auto settles = [&](std::int64_t floor) {
+        return cost <= double(CrossingCost(floor)) + length && rises(floor);
+    };
+    // How many crossings on top of `base` settle the proposal while the cost rises all the way to
+    // the bound: inside the bound's run of 2^32, CrossingCost(f) is f * penalty less the run's
+    // start. A count is only tested up to there; `settles` has the last word.
+    auto enough = [&](std::int64_t base) {
+        auto ceilDiv = [](std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); };
+        const std::int64_t half = std::int64_t(1) << 31;
+        const std::int64_t run = (top * cCrossingPenalty + half) >> 32;
+        const std::int64_t first = ceilDiv(run * (half << 1) - half, cCrossingPenalty);
+        const std::int64_t needed =
+            ceilDiv(std::int64_t(cost) - std::int64_t(length) + run * (half << 1), cCrossingPenalty);
+        const std::int64_t floor = std::max(first, needed);
+        return floor > top ? std::size_t(-1) : std::size_t(std::max<std::int64_t>(0, floor - base));
+    };
+    auto crossings = [&](const TSwapSubNet* S, const TSwapSubNet* except, std::size_t limit) {
         if (indexed)
-            return std::int64_t(FCrossingIndex.CrossingCount(S, except));
-        std::int64_t count = 0;
+            return std::int64_t(FCrossingIndex.CrossingCount(S, except, limit));
+        std::size_t count = 0;
         for (TSwapSubNet* other : MasterSubNetList_Swappable)
-            count += other != S && other != except && S->Crosses(other);
-        return count;
+            if (count < limit)
+                count += other != S && other != except && S->Crosses(other);
+        return std::int64_t(count);
+    };
+    // S's crossings with the lines that stay, and whether base plus them settles the proposal.
+    // A count that stopped early and still does not settle it is taken again in full.
+    auto count = [&](const TSwapSubNet* S, const TSwapSubNet* except, std::int64_t base, bool& settled) {
+        const std::size_t limit = enough(base);
+        std::int64_t n = crossings(S, except, limit);
+        settled = settles(base + n);
+        if (!settled && std::size_t(n) >= limit) {
+            n = crossings(S, except, std::size_t(-1));
+            settled = settles(base + n);
+        }
+        return n;
     };
     auto places = [&](const TSwapSubNet* S) {
         if (indexed)
             return std::int64_t(FCrossingIndex.SlotsOf(S));
-        std::int64_t count = 0;
+        std::int64_t n = 0;
         for (TSwapSubNet* other : MasterSubNetList_Swappable)
-            count += other == S;
-        return count;
+            n += other == S;
+        return n;
     };
+    std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
+    TSwapSubNet* first = newA >= newB ? SubNetA : SubNetB;
+    TSwapSubNet* second = first == SubNetA ? SubNetB : SubNetA;
     const bool pairCrosses = first->Crosses(second);
-    const std::int64_t firstCount = crossings(first, second);
-    const std::int64_t floor = kept + firstCount - (pairCrosses ? 1 : 0);
-    bool settled = cost <= double(CrossingCost(floor)) + length && rises(floor);
     ++FOneLineTried;
+    bool settled = false;
+    const std::int64_t firstCount = count(first, second, kept - (pairCrosses ? 1 : 0), settled);
     if (settled) {
         ++FOneLineSettled;
     } else {
-        std::int64_t count = kept + firstCount + crossings(second, first);
-        if (pairCrosses)
-            count += places(first) + places(second) - 1;
-        settled = cost <= double(CrossingCost(count)) + length;
+        // firstCount is whole here: only a count that settles stops early.
+        const std::int64_t base = kept + firstCount + (pairCrosses ? places(first) + places(second) - 1 : 0);
+        const std::int64_t secondCount = count(second, first, base, settled);
+        settled = settled || cost <= double(CrossingCost(base + secondCount)) + length;
     }
     std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
     return settled;

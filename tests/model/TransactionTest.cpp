@@ -200,8 +200,9 @@ TEST_F(TransactionTest, IndexedAndPlainRefreshAgreeListForListOnRandomBoards) {
                     << "step " << step;
                 const bool byLengths = lengthsOnly.SwapSubNets_CannotLower(
                     lengthsOnly.MasterSubNetList_Swappable[ia], lengthsOnly.MasterSubNetList_Swappable[ib]);
-                if (byLengths)
+                if (byLengths) {
                     ASSERT_TRUE(cannotLower) << "step " << step;
+                }
                 lengthsOnly.SwapSubNets_Begin(lengthsOnly.MasterSubNetList_Swappable[ia],
                                               lengthsOnly.MasterSubNetList_Swappable[ib]);
                 fast.SwapSubNets_Begin(fast.MasterSubNetList_Swappable[ia],
@@ -409,3 +410,51 @@ TEST_F(TransactionTest, BestAvailablePairWithoutTargetsLeavesTheOutputs) {
 }
 
 } // namespace
+
+// Past 42,949 crossings the cost wraps, so near a wrap a floor holds only up to the index's
+// bound on the new lines' crossings. There too the descent's test refuses exactly the exchanges
+// that do not lower the cost. One long column of pins with targets all around it tangles enough.
+TEST_F(TransactionTest, TheFloorIsExactWhereTheCrossingCostWraps) {
+    RandomBoard({1, 700, 1, 60}, 3);
+    auto& set = *Set;
+    const auto& all = set.MasterSubNetList_Swappable;
+    const std::int64_t lines = std::int64_t(all.Count());
+    constexpr std::int32_t cWrap = 42950; // the first count whose cost wraps
+    ASSERT_GT(set.TotalIntersectionCount(), cWrap + 1000);
+    std::mt19937 random(5);
+    auto pair = [&] {
+        auto [ia, ib] = PickPair(set, random);
+        return std::pair{all[ia], all[ib]};
+    };
+    // Down to just past the wrap by exchanges that remove crossings.
+    for (int step = 0; step < 200000 && set.TotalIntersectionCount() > cWrap + 200; ++step) {
+        auto [a, b] = pair();
+        const std::int32_t before = set.TotalIntersectionCount();
+        set.SwapSubNets_Begin(a, b);
+        set.TotalIntersectionCount() < before ? set.SwapSubNets_Commit(a, b) : set.SwapSubNets_Rollback(a, b);
+    }
+    ASSERT_LE(set.TotalIntersectionCount(), cWrap + 200);
+    // Then back and forth across it.
+    std::int32_t nearWrap = 0, refusedNearWrap = 0, crossedOver = 0;
+    for (int step = 0; step < 1000; ++step) {
+        auto [a, b] = pair();
+        std::int64_t kept = set.TotalIntersectionCount();
+        kept -= std::int64_t(a->FIntersectingSubNets.Count() + b->FIntersectingSubNets.Count());
+        kept += a->Crosses(b);
+        const bool wraps = !CrossingCost_RisesOver(kept - 1, kept + 2 * lines);
+        const double before = set.GetTotalCost();
+        const std::int32_t crossings = set.TotalIntersectionCount();
+        const bool cannotLower = set.SwapSubNets_CannotLower(a, b);
+        set.SwapSubNets_Begin(a, b);
+        ASSERT_EQ(cannotLower, !(before > set.GetTotalCost())) << "step " << step;
+        nearWrap += wraps;
+        refusedNearWrap += wraps && cannotLower;
+        // Fewer crossings past the wrap, more below it, so that the count stays close to it.
+        const bool keep = (set.TotalIntersectionCount() < crossings) == (crossings >= cWrap);
+        crossedOver += keep && (crossings >= cWrap) != (set.TotalIntersectionCount() >= cWrap);
+        keep ? set.SwapSubNets_Commit(a, b) : set.SwapSubNets_Rollback(a, b);
+    }
+    EXPECT_GT(nearWrap, 300);
+    EXPECT_GT(refusedNearWrap, 50);
+    EXPECT_GT(crossedOver, 10);
+}
