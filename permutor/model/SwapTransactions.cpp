@@ -196,17 +196,17 @@ bool TSwapDataSet::SwapSubNets_CannotLower(TSwapSubNet* SubNetA, TSwapSubNet* Su
     std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
     TSwapSubNet* first = newA >= newB ? SubNetA : SubNetB;
     TSwapSubNet* second = first == SubNetA ? SubNetB : SubNetA;
-    const bool pairCrosses = first->Crosses(second);
+    // What the pair adds of itself: the other member in each list, less the one taken back.
+    const std::int64_t base = kept + (first->Crosses(second) ? places(first) + places(second) - 1 : 0);
     ++FOneLineTried;
     bool settled = false;
-    const std::int64_t firstCount = count(first, second, kept - (pairCrosses ? 1 : 0), settled);
+    const std::int64_t firstCount = count(first, second, base, settled);
     if (settled) {
         ++FOneLineSettled;
     } else {
         // firstCount is whole here: only a count that settles stops early.
-        const std::int64_t base = kept + firstCount + (pairCrosses ? places(first) + places(second) - 1 : 0);
-        const std::int64_t secondCount = count(second, first, base, settled);
-        settled = settled || cost <= double(CrossingCost(base + secondCount)) + length;
+        const std::int64_t secondCount = count(second, first, base + firstCount, settled);
+        settled = settled || cost <= double(CrossingCost(base + firstCount + secondCount)) + length;
     }
     std::swap(SubNetA->NetIndex_Current, SubNetB->NetIndex_Current);
     return settled;

@@ -435,7 +435,7 @@ TEST_F(TransactionTest, TheFloorIsExactWhereTheCrossingCostWraps) {
     }
     ASSERT_LE(set.TotalIntersectionCount(), cWrap + 200);
     // Then back and forth across it.
-    std::int32_t nearWrap = 0, refusedNearWrap = 0, crossedOver = 0;
+    std::int32_t nearWrap = 0, refusedNearWrap = 0, settledNearWrap = 0, crossedOver = 0;
     for (int step = 0; step < 1000; ++step) {
         auto [a, b] = pair();
         std::int64_t kept = set.TotalIntersectionCount();
@@ -444,17 +444,22 @@ TEST_F(TransactionTest, TheFloorIsExactWhereTheCrossingCostWraps) {
         const bool wraps = !CrossingCost_RisesOver(kept - 1, kept + 2 * lines);
         const double before = set.GetTotalCost();
         const std::int32_t crossings = set.TotalIntersectionCount();
+        const std::int64_t settled = set.OneLineSettled();
         const bool cannotLower = set.SwapSubNets_CannotLower(a, b);
         set.SwapSubNets_Begin(a, b);
         ASSERT_EQ(cannotLower, !(before > set.GetTotalCost())) << "step " << step;
         nearWrap += wraps;
         refusedNearWrap += wraps && cannotLower;
-        // Fewer crossings past the wrap, more below it, so that the count stays close to it.
-        const bool keep = (set.TotalIntersectionCount() < crossings) == (crossings >= cWrap);
+        settledNearWrap += wraps && cannotLower && set.OneLineSettled() > settled;
+        // Fewer crossings past the wrap, more below it, so that the count stays close to it; in
+        // the second half a little below it, where the lengths alone can settle proposals.
+        const std::int32_t around = step < 500 ? cWrap : cWrap - 700;
+        const bool keep = (set.TotalIntersectionCount() < crossings) == (crossings >= around);
         crossedOver += keep && (crossings >= cWrap) != (set.TotalIntersectionCount() >= cWrap);
         keep ? set.SwapSubNets_Commit(a, b) : set.SwapSubNets_Rollback(a, b);
     }
     EXPECT_GT(nearWrap, 300);
     EXPECT_GT(refusedNearWrap, 50);
+    EXPECT_GT(settledNearWrap, 10); // by one line's count, stopped early or not
     EXPECT_GT(crossedOver, 10);
 }
