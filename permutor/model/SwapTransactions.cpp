@@ -168,9 +168,11 @@ bool TSwapDataSet::SwapSubNets_CannotLower(TSwapSubNet* SubNetA, TSwapSubNet* Su
         if (indexed)
             return std::int64_t(FCrossingIndex.CrossingCount(S, except, limit));
         std::size_t count = 0;
-        for (TSwapSubNet* other : MasterSubNetList_Swappable)
-            if (count < limit)
-                count += other != S && other != except && S->Crosses(other);
+        for (TSwapSubNet* other : MasterSubNetList_Swappable) {
+            if (count >= limit)
+                break;
+            count += other != S && other != except && S->Crosses(other);
+        }
         return std::int64_t(count);
     };
     // S's crossings with the lines that stay, and whether base plus them settles the proposal.
