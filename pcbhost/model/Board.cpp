@@ -21,6 +21,7 @@ TBoard::~TBoard() {
         net->FBoard = nullptr;
     }
     Compact();
+    FComponents.clear();
     for (TPrimitive* p : FPrimitives)
         p->FBoard = nullptr;
     auto primitives = std::move(FPrimitives);
@@ -113,7 +114,7 @@ void TBoard::UnplaceNet(TPcbNet* net) {
         c.NewNet = net;
         FServer->Record(std::move(c));
     }
-    auto members = net->FMembers;
+    auto members = net->Members();
     for (TPrimitive* p : members)
         p->AssignNet(nullptr);
     net->DropRatsnest();
@@ -142,6 +143,9 @@ void TBoard::Place(TPrimitive* p) {
     p->FBoard = this;
     FPosition[p] = FPrimitives.size();
     FPrimitives.push_back(p);
+    // Only components are of the component kind: the kind test spares a cast.
+    if (p->Kind() == eComponentObject)
+        FComponents.push_back(static_cast<TPcbComponent*>(p));
     FByHandle[p->HandleValue()] = p;
     if (!p->SourceId().empty())
         std::erase(FRemovedSourceIds, p->SourceId());
@@ -177,6 +181,8 @@ void TBoard::Unplace(TPrimitive* p) {
     auto at = FPosition.find(p);
     FPrimitives[at->second] = nullptr;
     FPosition.erase(at);
+    if (p->Kind() == eComponentObject)
+        FComponents.erase(std::find(FComponents.begin(), FComponents.end(), p));
     ++FUnplaced;
     FByHandle.erase(p->HandleValue());
     if (FCurrentObject == p)
@@ -208,20 +214,9 @@ void TBoard::ClearModifiedFlags() {
         p->ClearModified();
 }
 
-std::vector<TPcbComponent*> TBoard::ComponentList() const {
-    // Only components are of the component kind: the kind test spares a cast per primitive.
-    Compact();
-    std::vector<TPcbComponent*> r;
-    for (TPrimitive* p : FPrimitives)
-        if (p->Kind() == eComponentObject)
-            r.push_back(static_cast<TPcbComponent*>(p));
-    return r;
-}
-
 TPcbComponent* TBoard::FindComponent(std::string_view designator) const {
-    Compact();
-    for (TPrimitive* p : FPrimitives)
-        if (auto* c = dynamic_cast<TPcbComponent*>(p); c && c->NameText() == designator)
+    for (TPcbComponent* c : FComponents)
+        if (c->NameText() == designator)
             return c;
     return nullptr;
 }

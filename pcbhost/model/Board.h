@@ -113,6 +113,8 @@ private:
     bool FModified = false;
     std::int32_t FModifyDepth = 0;
     std::int32_t FModifyCount = 0;
+    // Where the object is in its net's member list (TPcbNet::FMembers).
+    std::uint32_t FNetSlot = 0;
 };
 
 // The model object behind an interface pointer of this host; null for foreign objects.
@@ -397,7 +399,10 @@ public:
     // model
     TBoard* OwnerBoard() const { return FBoard; }
     void SetName(std::string name);
-    const std::vector<TPrimitive*>& Members() const { return FMembers; }
+    const std::vector<TPrimitive*>& Members() const {
+        Compact();
+        return FMembers;
+    }
     // The copper islands (pads, tracks, arcs, vias, regions that touch on a shared copper
     // layer), each in member order, islands ordered by their first member.
     const std::vector<std::vector<TPrimitive*>>& Islands();
@@ -428,9 +433,14 @@ private:
     void Detach(TPrimitive* p);
     void Rebuild();
     void DropRatsnest();
+    // Closes the gaps detaching leaves in FMembers, keeping the order.
+    void Compact() const;
     std::string FName;
     TBoard* FBoard = nullptr;
-    std::vector<TPrimitive*> FMembers; // one reference each
+    // One reference each. Detaching leaves a gap (null), so that taking many members off a big
+    // net one by one does not move the rest of the list each time.
+    mutable std::vector<TPrimitive*> FMembers;
+    mutable std::size_t FGaps = 0;
     bool FConnectionsVisible = true;
     bool FDirty = true;
     std::int32_t FRebuildCount = 0;
@@ -534,7 +544,9 @@ public:
             Compact();
         return FPrimitives;
     }
-    std::vector<TPcbComponent*> ComponentList() const;
+    std::vector<TPcbComponent*> ComponentList() const { return FComponents; }
+    // The same without a copy.
+    const std::vector<TPcbComponent*>& Components() const { return FComponents; }
     TPcbComponent* FindComponent(std::string_view designator) const;
     TPrimitive* FindByHandle(std::uint64_t handle) const;
     TPcbDifferentialPair* PairOf(const TPcbNet* net);
@@ -625,6 +637,9 @@ private:
     mutable std::size_t FUnplaced = 0;
     // Where each placed primitive is in FPrimitives.
     mutable std::unordered_map<const TPrimitive*, std::size_t> FPosition;
+    // The placed components in placement order (their order in FPrimitives): look-ups by a
+    // component's key go through them instead of every primitive.
+    std::vector<TPcbComponent*> FComponents;
     // Placed primitives by handle: the module turns handles back into objects on every swap.
     std::unordered_map<std::uint64_t, TPrimitive*> FByHandle;
     std::vector<TPcbNet*> FNets; // one reference each

@@ -86,6 +86,7 @@ void TPcbNet::Rebuild() {
     DropRatsnest();
 
     std::vector<TPrimitive*> copper;
+    Compact();
     for (TPrimitive* p : FMembers)
         if (p->IsCopper())
             copper.push_back(p);

@@ -102,6 +102,8 @@ void TPcbNet::operator delete(void* p) noexcept {
 TPcbNet::~TPcbNet() {
     DropRatsnest();
     for (TPrimitive* p : FMembers) {
+        if (!p)
+            continue;
         if (p->FNet == this)
             p->FNet = nullptr;
         Drop(p);
@@ -117,19 +119,32 @@ void TPcbNet::SetName(std::string name) {
 void TPcbNet::Attach(TPrimitive* p) {
     Retain(p);
     p->FNet = this;
+    p->FNetSlot = std::uint32_t(FMembers.size());
     FMembers.push_back(p);
     FDirty = true;
 }
 
 void TPcbNet::Detach(TPrimitive* p) {
-    // From the end, as what is detached again soonest is what was attached last.
-    auto it = std::find(FMembers.rbegin(), FMembers.rend(), p);
-    if (it == FMembers.rend())
+    if (p->FNet != this || p->FNetSlot >= FMembers.size() || FMembers[p->FNetSlot] != p)
         return;
-    FMembers.erase(std::prev(it.base()));
+    FMembers[p->FNetSlot] = nullptr;
+    ++FGaps;
     p->FNet = nullptr;
     FDirty = true;
     Drop(p);
+}
+
+void TPcbNet::Compact() const {
+    if (!FGaps)
+        return;
+    std::size_t to = 0;
+    for (TPrimitive* p : FMembers)
+        if (p) {
+            p->FNetSlot = std::uint32_t(to);
+            FMembers[to++] = p;
+        }
+    FMembers.resize(to);
+    FGaps = 0;
 }
 
 void TPcbNet::AddPrimitive(IPCB_Primitive* primitive) {
@@ -149,6 +164,7 @@ void TPcbNet::RemovePrimitive(IPCB_Primitive* primitive) {
 }
 
 IPtr<IPCB_Iterator> TPcbNet::IteratePrimitives() {
+    Compact();
     return MakeObject<TListIterator>(Refs(FMembers));
 }
 

@@ -779,7 +779,11 @@ TEST_F(TBoardFixture, ManyDrawnLinesComeAndGoInAnyOrderKeepingTheRestInPlacement
         EXPECT_EQ(Board.ComponentList()[0], &fp.Model());
         TCoordRect around{MM(9), MM(-1), MM(80), MM(2)};
         EXPECT_EQ(Board.Query(&around).size(), kept.size());
-        EXPECT_EQ(ModelOf(net.get())->Members().size(), kept.size());
+        // The net's members are the kept lines in the order they joined it, each once.
+        std::vector<TPrimitive*> members;
+        for (auto& l : kept)
+            members.push_back(ModelOf(l.get()));
+        EXPECT_EQ(ModelOf(net.get())->Members(), members);
     };
     expectList(lines);
     auto drop = [&](std::size_t i) {
@@ -798,6 +802,30 @@ TEST_F(TBoardFixture, ManyDrawnLinesComeAndGoInAnyOrderKeepingTheRestInPlacement
     expectList(lines);
     for (std::size_t k = 0; k < 10; ++k) // from the middle, the list read after each
         drop(lines.size() / 2), expectList(lines);
+    // A line that leaves for another net and comes back joins the end of the member list; the
+    // lines left in between keep their order, read or not.
+    auto other = QueryInterface<IPCB_Net>(pcb->CreateObject(eNetObject));
+    Board.AddNet(other.get());
+    lines[1]->SetNet(other.get());
+    lines[3]->SetNet(other.get());
+    lines[3]->SetNet(net.get());
+    EXPECT_EQ(ModelOf(other.get())->Members(), std::vector<TPrimitive*>{ModelOf(lines[1].get())});
+    lines[1]->SetNet(net.get());
+    EXPECT_TRUE(ModelOf(other.get())->Members().empty());
+    std::vector<IPtr<IPCB_Connection>> order = lines;
+    order.erase(order.begin() + 3);
+    order.erase(order.begin() + 1);
+    order.push_back(lines[3]);
+    order.push_back(lines[1]);
+    std::size_t walked = 0;
+    auto it = net->IteratePrimitives();
+    for (auto p = it->First(); p; p = it->Next(), ++walked)
+        ASSERT_EQ(ModelOf(p.get()), ModelOf(order[walked].get()));
+    EXPECT_EQ(walked, order.size());
+    std::vector<TPrimitive*> members;
+    for (auto& l : order)
+        members.push_back(ModelOf(l.get()));
+    EXPECT_EQ(ModelOf(net.get())->Members(), members);
     // An object taken off and put back goes to the end.
     TPad& pad = *fp.Model().Pads()[0];
     IPtr<IPCB_Component> keep(&fp.Model());
@@ -809,4 +837,19 @@ TEST_F(TBoardFixture, ManyDrawnLinesComeAndGoInAnyOrderKeepingTheRestInPlacement
     EXPECT_EQ(Board.PrimitiveList()[Board.PrimitiveList().size() - 3], &fp.Model());
     EXPECT_EQ(Board.PrimitiveList().back(), fp.Model().Pads().back());
     EXPECT_EQ(Board.FindComponent("U1"), &fp.Model());
+
+    // Components stay in placement order as others come and go.
+    auto& u2 = Pcb.AddFootprint("U2");
+    auto& u3 = Pcb.AddFootprint("U3");
+    IPtr<IPCB_Component> keepU2(&u2.Model());
+    Board.RemoveObject(&u2.Model());
+    EXPECT_EQ(Board.ComponentList(), (std::vector<TPcbComponent*>{&fp.Model(), &u3.Model()}));
+    Board.AddPrimitive(&u2.Model());
+    EXPECT_EQ(Board.ComponentList(), (std::vector<TPcbComponent*>{&fp.Model(), &u3.Model(), &u2.Model()}));
+    EXPECT_EQ(Board.FindComponent("U2"), &u2.Model());
+    std::vector<TPcbComponent*> listed;
+    for (TPrimitive* p : Board.PrimitiveList())
+        if (auto* c = dynamic_cast<TPcbComponent*>(p))
+            listed.push_back(c);
+    EXPECT_EQ(Board.ComponentList(), listed);
 }
