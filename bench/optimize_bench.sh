@@ -10,6 +10,9 @@
 #
 #   bench/optimize_bench.sh [BUILD_DIR] [SIZES...]     (default: build-optbench, 100 500 2000)
 #
+# A size of PINSxDEVICES shares PINS among that many FPGAs instead (10000x5: five of 2,000 pins,
+# the same board per pin as fpga2000).
+#
 # BUILD_DIR must hold a Release build of the command line (target permutor_cli). Target: the
 # 2,000-pin board under 10 s on a two-core machine.
 set -euo pipefail
@@ -47,19 +50,27 @@ run_case() {
     seconds=$(seconds_since "$start")
     peak=$(awk '{print int($1 / 1024)}' "$work/$name.mem" | tail -n 1)
     read -r len_after x_after < <(figures "$document")
-    printf '%-10s %6d %10.2f %8.2f %8d %12.1f %12.1f %10d %10d  %s\n' "$name" "$pins" "$seconds" "$info" "$peak" \
+    printf '%-12s %6d %10.2f %8.2f %8d %12.1f %12.1f %10d %10d  %s\n' "$name" "$pins" "$seconds" "$info" "$peak" \
         "$len_before" "$len_after" "$x_before" "$x_after" "$([ $status -eq 0 ] && echo ok || echo "exit $status")"
     if [ $status -ne 0 ]; then
         sed 's/^/    /' "$work/$name.log" | tail -5
     fi
 }
 
-printf '%-10s %6s %10s %8s %8s %12s %12s %10s %10s  %s\n' board pins seconds "info s" "peak MiB" \
+printf '%-12s %6s %10s %8s %8s %12s %12s %10s %10s  %s\n' board pins seconds "info s" "peak MiB" \
     "length b mm" "length a mm" "cross b" "cross a" status
-for pins in "${sizes[@]}"; do
-    devices=$(( (pins + 9999) / 10000 ))
-    run_case "fpga$pins" "$pins" "$(python3 bench/generate_fpga_board.py --pins "$pins" --devices "$devices" \
-        --seed "$seed" --out "$work/fpga$pins")"
+for size in "${sizes[@]}"; do
+    # PINS, or PINSxDEVICES for a board of that many FPGAs (10000x5: five of 2,000 pins).
+    pins=${size%x*}
+    if [ "$size" != "$pins" ]; then
+        devices=${size#*x}
+        name="fpga${pins}x$devices"
+    else
+        devices=$(( (pins + 9999) / 10000 ))
+        name="fpga$pins"
+    fi
+    run_case "$name" "$pins" "$(python3 bench/generate_fpga_board.py --pins "$pins" --devices "$devices" \
+        --seed "$seed" --out "$work/$name")"
 done
 
 # The unrouted public FPGA board, its I/O banks given swap groups first (when ../shared is there).
