@@ -4,10 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 // GLib (under Qt's fonts and platform theme) keeps a few blocks for the life of the process,
 // which the leak checker of sanitizer builds would report at exit.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libglib-2.0.so\n";
+}
+
+// A pooled thread frees its thread data (kept in thread-local storage) only as it exits, a moment
+// after the pool has seen it finish: the process waits for that, a second at most, so that the
+// leak checker does not find the data of a thread still on its way out.
+static void WaitForOtherThreadsToExit() {
+    for (int i = 0; i < 100; ++i) {
+        std::error_code ec;
+        std::size_t threads = 0;
+        for (std::filesystem::directory_iterator it("/proc/self/task", ec), end; !ec && it != end;
+             it.increment(ec))
+            ++threads;
+        if (ec || threads <= 1)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 int main(int argc, char** argv) {
@@ -25,5 +45,6 @@ int main(int argc, char** argv) {
     // Qt's pooled worker threads hold their thread data in thread-local storage, which the leak
     // checker does not scan: let them finish before it looks at what is left.
     QThreadPool::globalInstance()->waitForDone();
+    WaitForOtherThreadsToExit();
     return result;
 }
