@@ -544,9 +544,8 @@ public:
             Compact();
         return FPrimitives;
     }
-    std::vector<TPcbComponent*> ComponentList() const { return FComponents; }
-    // The same without a copy.
-    const std::vector<TPcbComponent*>& Components() const { return FComponents; }
+    // The placed components in placement order.
+    const std::vector<TPcbComponent*>& ComponentList() const { return FComponents; }
     TPcbComponent* FindComponent(std::string_view designator) const;
     TPrimitive* FindByHandle(std::uint64_t handle) const;
     TPcbDifferentialPair* PairOf(const TPcbNet* net);

@@ -608,7 +608,7 @@ IPtr<IUnknown> TProject::Find(const std::string& key, const TGuid& iid) {
         }
     for (auto& d : FDocuments)
         if (d->Board())
-            for (TPcbComponent* fp : d->Board()->Components())
+            for (TPcbComponent* fp : d->Board()->ComponentList())
                 if (Text_EqualNoCase(fp->Key(), k))
                     if (auto r = Offering(static_cast<IPCB_Component*>(fp), iid))
                         return r;
