@@ -420,14 +420,13 @@ void Merge(TBackAnnotation& into, const TBackAnnotation& from) {
 } // namespace
 
 TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<TPinChange>& changes,
-                                    bool allowNetLabelChanges, const TSchematicConnectivity* connectivity,
-                                    const std::function<void()>& connectivityDone) {
+                                    bool allowNetLabelChanges,
+                                    std::unique_ptr<TSchematicConnectivity> connectivity, bool rereadSheets) {
     TBackAnnotation result;
     if (changes.empty())
         return result;
-    std::optional<TSchematicConnectivity> own;
     if (!connectivity)
-        connectivity = &own.emplace(set);
+        connectivity = std::make_unique<TSchematicConnectivity>(set);
     const TSchematicConnectivity& conn = *connectivity;
     const std::map<std::string, std::string> before = PinNetsOf(conn);
     std::map<std::string, const TPinChange*> changed;
@@ -451,16 +450,42 @@ TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<
                 result.NeedsEdit.push_back({change.Reference, change.Pin, change.NewNet, reason});
         }
     }
-    // From here on the connectivity is not read (`before` holds what the checks need).
-    own.reset();
-    if (connectivityDone)
-        connectivityDone();
+    // Labels that only change their text leave what touches what as it was, so the checks can
+    // rename them in the set's own connectivity. Otherwise it is not read from here on (`before`
+    // holds what the checks need) and goes before they read the edited sheets.
+    bool relabel = !rereadSheets;
+    for (const auto& plan : plans)
+        for (const auto& [file, edits] : plan.Plan.SheetEdits)
+            for (const auto& edit : edits)
+                relabel = relabel && edit.Kind == TSchematicSet::TSheetEdit::eSetText;
+    if (!relabel)
+        connectivity.reset();
+    // The texts the sheets give the labels that a check renamed: a later check, which may leave
+    // some of them out, puts them back.
+    std::vector<TSchematicConnectivity::TRelabel> originals;
+    std::set<std::pair<std::size_t, std::uint32_t>> saved;
+    auto netsAfter = [&](const TBackAnnotation& trial) {
+        if (connectivity) {
+            std::vector<TSchematicConnectivity::TRelabel> texts = originals;
+            for (const auto& [file, edits] : trial.SheetEdits)
+                for (const auto& edit : edits) {
+                    const Node label = edit.Node.parent();
+                    texts.push_back({file, label, edit.Text});
+                    if (label && saved.emplace(file, label.begin()).second)
+                        originals.push_back({file, label, std::string(edit.Node.value())});
+                }
+            if (connectivity->Relabel(set, texts))
+                return PinNetsOf(*connectivity);
+            connectivity.reset();
+        }
+        return NetsAfter(set, trial.SheetEdits);
+    };
 
     // What the edited schematic says: planned pins on their new nets, every other pin as it was
     // (under its net's new name where a net was given one), pins not yet done left out.
     std::string firstWrong;
     auto check = [&](const TBackAnnotation& trial, const std::set<const TPinChange*>& planned) {
-        const auto after = NetsAfter(set, trial.SheetEdits);
+        const auto after = netsAfter(trial);
         auto renamed = [&](const std::string& net) {
             auto it = trial.NetRenames.find(net);
             return it == trial.NetRenames.end() ? net : it->second;

@@ -5,15 +5,15 @@
 // label changes. Whatever the schematic cannot be made to say is reported, pin by pin.
 #pragma once
 
+#include "pcbhost/project/SchematicConnectivity.h"
 #include "pcbhost/project/SchematicFiles.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace pcbhost::kicad {
-
-class TSchematicConnectivity;
 
 // A pad whose net changed since the board was read.
 struct TPinChange {
@@ -39,12 +39,13 @@ struct TBackAnnotation {
 // Works out the schematic edits that put every changed pin on its new net, and checks them by
 // computing the edited schematic's connectivity: no pin outside `changes` may change net. Pure:
 // the set is not modified (give it the result's SheetEdits to have them saved).
-// `connectivity`, when given, is the set's own (computed anew otherwise); `connectivityDone`, when
-// given, is called as soon as it is no longer read, before the checks build connectivities of
-// their own, so that the caller can free it meanwhile.
+// `connectivity`, when given, is the set's own (computed anew otherwise); the plan takes it over
+// and frees it as soon as it is no longer read. When every edit is a label's new text, the checks
+// give that connectivity the new texts instead of reading the edited sheets again;
+// `rereadSheets` has them read the sheets in any case (the plain form of the check).
 TBackAnnotation BackAnnotation_Plan(const TSchematicSet& set, const std::vector<TPinChange>& changes,
                                     bool allowNetLabelChanges,
-                                    const TSchematicConnectivity* connectivity = nullptr,
-                                    const std::function<void()>& connectivityDone = {});
+                                    std::unique_ptr<TSchematicConnectivity> connectivity = nullptr,
+                                    bool rereadSheets = false);
 
 } // namespace pcbhost::kicad

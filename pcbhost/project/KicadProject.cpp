@@ -220,8 +220,10 @@ const TBackAnnotation& TKicadProject::BackAnnotate() {
         changes.push_back({pad.Reference, pad.Pad, pad.OldNet, pad.NewNet});
     // Before the board's nets are renamed below: the constraint files follow the swaps only.
     FConstraintFiles = FpgaConstraints_Plan(*FSchematics, *Board(), changes);
-    FBackAnnotation = BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges,
-                                          Connectivity(), [this] { FConnectivity.reset(); });
+    // The plan takes the connectivity over: the schematic it describes is about to change.
+    Connectivity();
+    FBackAnnotation =
+        BackAnnotation_Plan(*FSchematics, changes, FOptions.AllowNetLabelChanges, std::move(FConnectivity));
     FSchematics->SetSheetEdits(FBackAnnotation.SheetEdits);
     for (const auto& [from, to] : FBackAnnotation.NetRenames)
         if (TPcbNet* net = Board()->FindNet(from))

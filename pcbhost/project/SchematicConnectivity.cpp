@@ -7,6 +7,7 @@
 #include <numeric>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 namespace pcbhost::kicad {
 
@@ -302,6 +303,37 @@ void TSchematicConnectivity::Connect(TSchSheetInstance& instance) {
         instance.SubgraphOf[i] = it->second;
     }
     instance.SubgraphNet.assign(number.size(), std::string());
+}
+
+bool TSchematicConnectivity::Relabel(const TSchematicSet& set, const std::vector<TRelabel>& texts) {
+    auto key = [](std::size_t file, const Node& node) { return (std::uint64_t(file) << 32) | node.begin(); };
+    std::unordered_map<std::uint64_t, std::size_t> last; // node -> its last entry
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (!texts[i].Node)
+            return false;
+        last[key(texts[i].File, texts[i].Node)] = i;
+    }
+    std::vector<bool> found(texts.size(), false);
+    std::vector<std::pair<TSchItem*, std::size_t>> changes;
+    for (auto& instance : FInstances)
+        for (auto& item : instance.Items) {
+            const bool text = item.Kind == TSchItemKind::Label || item.Kind == TSchItemKind::GlobalLabel ||
+                              item.Kind == TSchItemKind::HierLabel || item.Kind == TSchItemKind::SheetPin;
+            if (!text)
+                continue;
+            auto it = last.find(key(item.File, item.Node));
+            if (it == last.end() || !(texts[it->second].Node == item.Node))
+                continue;
+            found[it->second] = true;
+            changes.emplace_back(&item, it->second);
+        }
+    for (const auto& [node, i] : last)
+        if (!found[i])
+            return false;
+    for (auto& [item, i] : changes)
+        item->Text = texts[i].Text;
+    NameNets(set);
+    return true;
 }
 
 std::string TSchematicConnectivity::NetOfSubgraph(std::size_t instance, std::int32_t subgraph) const {

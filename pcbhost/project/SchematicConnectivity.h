@@ -93,6 +93,20 @@ public:
     // The items of one subgraph of an instance, in item order.
     std::vector<std::size_t> SubgraphItems(std::size_t instance, std::int32_t subgraph) const;
 
+    // A new text for a label or a sheet pin, given by its node (the list, not its text atom) and
+    // the index of the file that holds it.
+    struct TRelabel {
+        std::size_t File = 0;
+        sexpr::Node Node;
+        std::string Text;
+    };
+    // Gives labels and sheet pins new texts, in every instance of their sheet, and names the nets
+    // again: the connectivity the sheets would have with those texts, without reading them again.
+    // A label's text takes no part in what touches what, so the items and subgraphs stay. Of two
+    // entries for one node the later wins. False, and nothing changed, when an entry names no
+    // label or sheet pin of these sheets.
+    bool Relabel(const TSchematicSet& set, const std::vector<TRelabel>& texts);
+
 private:
     struct TPinPlace {
         std::size_t Instance, Item;

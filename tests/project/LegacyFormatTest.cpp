@@ -403,8 +403,7 @@ TEST_F(LegacyProject, LabelsOfASheetUsedTwiceStayWhenOnlyOneUseSwaps) {
                            : pad.NewNet == "/B" ? "/Child/B"
                                                 : pad.NewNet});
     ASSERT_EQ(changes.size(), 2u);
-    const TBackAnnotation plan =
-        BackAnnotation_Plan(*project->Schematics(), changes, false, project->Connectivity());
+    const TBackAnnotation plan = BackAnnotation_Plan(*project->Schematics(), changes, false);
     EXPECT_EQ(plan.LabelsRenamed, 0);
     EXPECT_TRUE(plan.SheetEdits.empty());
     ASSERT_EQ(plan.NeedsEdit.size(), 2u);
