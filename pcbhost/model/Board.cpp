@@ -22,6 +22,7 @@ TBoard::~TBoard() {
     }
     Compact();
     FComponents.clear();
+    Identity_Changed();
     for (TPrimitive* p : FPrimitives)
         p->FBoard = nullptr;
     auto primitives = std::move(FPrimitives);
@@ -144,8 +145,10 @@ void TBoard::Place(TPrimitive* p) {
     FPosition[p] = FPrimitives.size();
     FPrimitives.push_back(p);
     // Only components are of the component kind: the kind test spares a cast.
-    if (p->Kind() == eComponentObject)
+    if (p->Kind() == eComponentObject) {
         FComponents.push_back(static_cast<TPcbComponent*>(p));
+        Identity_Changed();
+    }
     FByHandle[p->HandleValue()] = p;
     if (!p->SourceId().empty())
         std::erase(FRemovedSourceIds, p->SourceId());
@@ -181,8 +184,10 @@ void TBoard::Unplace(TPrimitive* p) {
     auto at = FPosition.find(p);
     FPrimitives[at->second] = nullptr;
     FPosition.erase(at);
-    if (p->Kind() == eComponentObject)
+    if (p->Kind() == eComponentObject) {
         FComponents.erase(std::find(FComponents.begin(), FComponents.end(), p));
+        Identity_Changed();
+    }
     ++FUnplaced;
     FByHandle.erase(p->HandleValue());
     if (FCurrentObject == p)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "pcbhost/model/Geometry.h"
+#include "pcbhost/model/UniqueIdIndex.h"
 #include "permutor/host/Host.h"
 
 #include <array>
@@ -335,7 +336,10 @@ public:
     void SetFootprintName(std::string name) { FFootprintName = std::move(name); }
     void SetComment(std::string text) { FComment = std::move(text); }
     // The key the project's unique-id lookup finds the component by (the footprint's uuid).
-    void SetKey(std::string key) { FKey = std::move(key); }
+    void SetKey(std::string key) {
+        FKey = std::move(key);
+        Identity_Changed();
+    }
     const std::string& Key() const { return FKey; }
     const std::string& SourceUniqueIdText() const { return FSourceUniqueId; }
     const std::string& FootprintName() const { return FFootprintName; }

@@ -388,12 +388,14 @@ TBoard* TDocument::Board() const {
 }
 void TDocument::SetBoard(TBoard* board) {
     FBoard = board;
+    Identity_Changed();
 }
 TSchDocument* TDocument::Sheet() const {
     return FSheet.get();
 }
 void TDocument::SetSheet(TSchDocument* sheet) {
     FSheet = sheet;
+    Identity_Changed();
 }
 
 IPtr<IProject> TDocument::OwningProject() {
@@ -496,6 +498,7 @@ TProject::~TProject() {
 TDocument& TProject::AddDocument(TDocument* document) {
     document->SetProject(this);
     FDocuments.emplace_back(document);
+    Identity_Changed();
     MarkOutOfDate();
     return *document;
 }
@@ -503,6 +506,7 @@ TDocument& TProject::AddDocument(TDocument* document) {
 void TProject::RemoveDocument(TDocument* document) {
     IPtr<IDocument> keep(document);
     std::erase_if(FDocuments, [&](auto& d) { return d.get() == document; });
+    Identity_Changed();
     document->SetProject(nullptr);
     MarkOutOfDate();
 }
@@ -550,6 +554,7 @@ void TProject::Compile() {
     if (FCompiled)
         FOldCompiled.push_back(FCompiled);
     FCompiled = MakeObject<TCompiledDocument>(this, Design_Flatten(sheets, board, FPinNetsFromSchematic));
+    Identity_Changed();
     FCompiledBoardSerial = board ? board->ChangeSerial() : 0;
     FOutOfDate = false;
     ++FCompileCount;
@@ -587,6 +592,62 @@ IPtr<IDocument> TProject::Document(std::int32_t index) {
 // components and their sub-parts (by unique id), and board components (by their key). The
 // first object with that id that offers `iid` is the answer.
 IPtr<IUnknown> TProject::Find(const std::string& key, const TGuid& iid) {
+    const std::string_view k = Text_Trim(key);
+    if (k.empty())
+        return nullptr;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        bool current = true;
+        for (const auto& place : FIdIndex.Places(*this, k)) {
+            IUnknown* object = IdObject(place, k);
+            if (!object) {
+                current = false;
+                break;
+            }
+            if (auto r = Offering(object, iid))
+                return r;
+        }
+        if (current)
+            return nullptr;
+        // Something changed without telling the index: build it again.
+        FIdIndex.Invalidate();
+    }
+    return Find_Plain(key, iid);
+}
+
+IUnknown* TProject::IdObject(const TUniqueIdIndex::TPlace& place, std::string_view key) const {
+    switch (place.Kind) {
+    case TUniqueIdIndex::eUnit: {
+        const TSchDocument* sheet =
+            place.Owner < FDocuments.size() ? FDocuments[place.Owner]->Sheet() : nullptr;
+        if (!sheet || place.Item >= sheet->Units().size())
+            return nullptr;
+        TSchComponent* unit = sheet->Units()[place.Item].get();
+        return Text_EqualNoCase(unit->UniqueIdText(), key) ? static_cast<ISch_Component*>(unit) : nullptr;
+    }
+    case TUniqueIdIndex::eCompiledComponent:
+    case TUniqueIdIndex::eCompiledPart: {
+        if (!FCompiled || place.Owner >= FCompiled->Data()->Components.size())
+            return nullptr;
+        const auto& c = FCompiled->Data()->Components[place.Owner];
+        if (place.Kind == TUniqueIdIndex::eCompiledComponent)
+            return Text_EqualNoCase(c->UniqueIdText, key) ? c.get() : nullptr;
+        if (place.Item >= c->Parts.size())
+            return nullptr;
+        const auto& part = c->Parts[place.Item];
+        return Text_EqualNoCase(part->UniqueId(), key) ? part.get() : nullptr;
+    }
+    case TUniqueIdIndex::eBoardComponent: {
+        const TBoard* board = place.Owner < FDocuments.size() ? FDocuments[place.Owner]->Board() : nullptr;
+        if (!board || place.Item >= board->ComponentList().size())
+            return nullptr;
+        TPcbComponent* fp = board->ComponentList()[place.Item];
+        return Text_EqualNoCase(fp->Key(), key) ? static_cast<IPCB_Component*>(fp) : nullptr;
+    }
+    }
+    return nullptr;
+}
+
+IPtr<IUnknown> TProject::Find_Plain(const std::string& key, const TGuid& iid) {
     std::string k(Text_Trim(key));
     if (k.empty())
         return nullptr;

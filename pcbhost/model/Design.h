@@ -3,6 +3,7 @@
 // between board and schematic, the unique-id lookup and the messages panel.
 #pragma once
 
+#include "pcbhost/model/UniqueIdIndex.h"
 #include "permutor/host/Host.h"
 
 #include <cstdint>
@@ -373,8 +374,11 @@ public:
     // IExtendedProject
     std::int32_t NeedsCompiling() override { return CompilationOutOfDate(); }
 
-    // Finds what the unique-id lookup finds (see TUniqueIdLookup).
+    // Finds what the unique-id lookup finds (see TUniqueIdLookup), through the index.
     IPtr<IUnknown> Find(const std::string& key, const TGuid& iid);
+    // The same by walking every object in lookup order (the index's plain twin).
+    IPtr<IUnknown> Find_Plain(const std::string& key, const TGuid& iid);
+    const TUniqueIdIndex& IdIndex() const { return FIdIndex; }
 
 private:
     std::string FPath;
@@ -389,6 +393,10 @@ private:
     bool FOutOfDate = true;
     std::uint64_t FCompiledBoardSerial = 0;
     std::int32_t FCompileCount = 0;
+    TUniqueIdIndex FIdIndex;
+    // The object at an index place, as the lookup offers it; none when the place no longer holds
+    // an object whose unique id is `key`.
+    IUnknown* IdObject(const TUniqueIdIndex::TPlace& place, std::string_view key) const;
 };
 
 class TWorkspace : public TUnknownImpl<IWorkspace> {

@@ -188,6 +188,7 @@ TSchComponent& TSchDocument::PlaceUnit(const std::shared_ptr<TSchSymbol>& symbol
     auto placed = MakeObject<TSchComponent>(symbol, unit, std::move(uniqueId));
     placed->FSheet = this;
     FUnits.push_back(placed);
+    Identity_Changed();
     return *placed;
 }
 
@@ -198,6 +199,7 @@ bool TSchDocument::RemoveUnit(TSchComponent* unit) {
     std::erase_if(FSelection, [&](auto& o) { return o.get() == static_cast<ISch_Object*>(unit); });
     unit->FSheet = nullptr;
     FUnits.erase(it);
+    Identity_Changed();
     return true;
 }
 

@@ -161,7 +161,10 @@ public:
     const std::shared_ptr<TSchSymbol>& SymbolPtr() const { return FSymbol; }
     std::int32_t UnitNumber() const { return FUnit; }
     TSchDocument* Sheet() const { return FSheet; }
-    void SetUniqueId(std::string id) { FUniqueId = std::move(id); }
+    void SetUniqueId(std::string id) {
+        FUniqueId = std::move(id);
+        Identity_Changed();
+    }
     const std::string& UniqueIdText() const { return FUniqueId; }
     std::int32_t ModifyCount() const { return FModifyCount; }
     bool InModify() const { return FModifyDepth > 0; }
