@@ -88,10 +88,16 @@ TEST_F(TUniqueIdIndexFixture, FindsWhatTheWalkFindsAsObjectsComeAndGo) {
     Agree();
     EXPECT_GT(Model.IdIndex().BuildCount(), builds);
 
-    // A footprint taken off the board, another one added, one given a unit's id as its key.
+    // A footprint taken off the board and put back, another one added, one given a unit's id as
+    // its key.
     TBoard& board = Pcb.Model();
-    board.Unplace(board.FindComponent("U2"));
+    IPtr<TPcbComponent> u2(board.FindComponent("U2"));
+    board.Unplace(u2.get());
+    Agree();
+    board.Place(u2.get());
+    Agree();
     Pcb.AddFootprint("U4", *parts[3]).AddPad("1", 40, 0);
+    Agree();
     board.FindComponent("U5")->SetKey(parts[0]->UniqueId(1));
     Agree();
 
