@@ -198,6 +198,24 @@ def design_devices(pins, seed, devices):
     return components, nets, (low, high)
 
 
+def add_passives(components, nets, outline, count):
+    """`count` decoupling capacitors between GND and VCC, in rows of 100 below the board's parts:
+    boards of many parts besides the swappable ones. Returns the outline grown to hold them."""
+    (x0, y0), (x1, y1) = outline
+    pitch, per_row = 2.0, 100
+    for i in range(count):
+        ref = f"C{i + 1}"
+        at = (round(x0 + 5 + pitch * (i % per_row), 4), round(y1 + 5 + pitch * (i // per_row), 4))
+        components.append(dict(ref=ref, value="100n", lib="Permutor:C", fp="Permutor:C_0402",
+                               units=kicad.header_units(2), fields={}, at=at,
+                               pads={"1": (-0.5, 0.0), "2": (0.5, 0.0)}, smd=True, pad_size=(0.5, 0.5),
+                               shape="rect", enable=None, sch_at=(20 + 10 * (i % 100), 2000 + 15 * (i // 100))))
+        nets[(ref, "1")] = "GND"
+        nets[(ref, "2")] = "VCC"
+    rows = (count + per_row - 1) // per_row
+    return ((x0, y0), (max(x1, x0 + 10 + pitch * per_row), y1 + 10 + pitch * rows)) if count else outline
+
+
 def placed_unit(comp, unit, at):
     """A placed unit listing its own pins only, as KiCad writes them (the example's writer lists
     every pin of the symbol in each unit, which on a 40-bank FPGA makes a schematic ten times the
@@ -208,8 +226,9 @@ def placed_unit(comp, unit, at):
 EXAMPLE_PLACED_SYMBOL = kicad.placed_symbol
 
 
-def write(pins, out, seed, name, devices=1):
+def write(pins, out, seed, name, devices=1, passives=0):
     components, nets, outline = design_devices(pins, seed, devices)
+    outline = add_passives(components, nets, outline, passives)
     # The example's writers read their design from module globals.
     kicad.COMPONENTS = components
     kicad.nets = nets
@@ -245,12 +264,16 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="seed of the tangled pin order")
     parser.add_argument("--name", help="project name (default fpgaN)")
     parser.add_argument("--devices", type=int, default=1, help="FPGAs sharing the pins (default 1)")
+    parser.add_argument("--passives", type=int, default=0,
+                        help="decoupling capacitors besides the swappable parts (default 0)")
     args = parser.parse_args()
     if args.pins < 2:
         parser.error("--pins wants at least 2")
     if args.devices < 1 or args.pins < 2 * args.devices:
         parser.error("--devices wants at least 1, and 2 pins per device")
-    print(write(args.pins, args.out, args.seed, args.name or f"fpga{args.pins}", args.devices))
+    if args.passives < 0:
+        parser.error("--passives wants 0 or more")
+    print(write(args.pins, args.out, args.seed, args.name or f"fpga{args.pins}", args.devices, args.passives))
 
 
 if __name__ == "__main__":

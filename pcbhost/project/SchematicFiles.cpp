@@ -378,6 +378,11 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
     FVisits.push_back({instance.empty() ? "/" : instance, sheetNames, fileIndex, parent, sheetNode});
 
     std::map<std::pair<std::pair<const void*, std::uint32_t>, std::int32_t>, TLibraryPinSet> libraryPins;
+    // The sheet's library symbols by name, the first of a name where several share it.
+    std::unordered_map<std::string_view, Node> libraryByName;
+    if (libSymbols)
+        for (Node candidate : libSymbols.findAll("symbol"))
+            libraryByName.try_emplace(candidate.valueAt(1), candidate);
     for (Node symbol : elements) {
         if (!symbol.is("symbol") || !symbol.find("lib_id"))
             continue;
@@ -387,12 +392,8 @@ void TSchematicSet::Visit(const std::string& path, const std::vector<std::string
         if (Node ln = symbol.find("lib_name"))
             libName = ln.valueAt(1);
         Node lib;
-        if (libSymbols)
-            for (Node candidate : libSymbols.findAll("symbol"))
-                if (candidate.valueAt(1) == libName) {
-                    lib = candidate;
-                    break;
-                }
+        if (auto it = libraryByName.find(libName); it != libraryByName.end())
+            lib = it->second;
         // The fields wanted here, in one pass: a large part's units hold thousands of pin entries.
         std::string reference, value, constraints;
         bool haveReference = false, haveValue = false, haveConstraints = false;
