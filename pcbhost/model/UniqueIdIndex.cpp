@@ -14,10 +14,7 @@ const std::vector<TUniqueIdIndex::TPlace>& TUniqueIdIndex::Places(const TProject
     static const std::vector<TPlace> none;
     if (FGeneration != GIdentityGeneration.load(std::memory_order_relaxed))
         Build(project);
-    FKey.assign(key);
-    for (char& c : FKey)
-        c = permutor::host::Text_UpperChar(c);
-    auto it = FByKey.find(FKey);
+    auto it = FByKey.find(Text_Upper(key));
     return it == FByKey.end() ? none : it->second;
 }
 

@@ -48,8 +48,7 @@ private:
     void Build(const TProject& project);
     std::uint64_t FGeneration = 0;
     std::int32_t FBuilds = 0;
-    std::unordered_map<std::string, std::vector<TPlace>> FByKey;
-    std::string FKey; // the key being looked up, in capitals
+    std::unordered_map<std::string, std::vector<TPlace>> FByKey; // by key in capitals
 };
 
 } // namespace pcbhost
